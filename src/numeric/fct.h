@@ -1,0 +1,18 @@
+// Model integrands.  Every integrand takes (x, a, b, cc, dd) by reference.
+#pragma once
+
+using integrand_fn = double (*)(const double& x, const double& a, const double& b,
+                                const double& cc, const double& dd);
+
+// The integrand routine with its three entries: 1 = fct1_, 2 = fct4_, 3 = fct5_.
+double fcts_(int which, const double& x, const double& a, const double& b, const double& cc,
+             const double& dd);
+double fct1_(const double& x, const double& a, const double& b, const double& cc,
+             const double& dd);
+double fct4_(const double& x, const double& a, const double& b, const double& cc,
+             const double& dd);
+double fct5_(const double& x, const double& a, const double& b, const double& cc,
+             const double& dd);
+double fct1a_(const double& x, const double& a, const double& b, const double& cc,
+              const double& dd);
+double expmusig_(const double& x, const double& a, const double& b);
