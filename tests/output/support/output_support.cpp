@@ -1,0 +1,51 @@
+// Helpers of the output tests.
+#include "output/support/output_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+fmt_value R(double r) { return fmt_value{fmt_value::real, 0, r, nullptr, 0}; }
+fmt_value I(int i) { return fmt_value{fmt_value::integer, i, 0.0, nullptr, 0}; }
+fmt_value T(const char* s, int len) { return fmt_value{fmt_value::text, 0, 0.0, s, len}; }
+fmt_value T(const char* s) { return T(s, static_cast<int>(std::string(s).size())); }
+
+std::string fmt_text(const char* fmt, std::initializer_list<fmt_value> vals)
+{
+    static char mem[8192];
+    fmt_record rec = fmt_memory_record(mem, sizeof mem);
+    const char* why = "";
+    if (fmt_write(rec, fmt, vals.begin(), static_cast<int>(vals.size()), &why) != 0)
+        return std::string("<fault: ") + why + ">";
+    return std::string(mem, static_cast<size_t>(rec.mem_len));
+}
+
+std::string format_one(const char* fmt, fmt_value v)
+{
+    std::string s = fmt_text(fmt, {v});
+    if (!s.empty() && s.back() == '\n')
+        s.pop_back();
+    return s;
+}
+std::string format_one(const char* fmt, double v) { return format_one(fmt, R(v)); }
+std::string format_one(const char* fmt, int v) { return format_one(fmt, I(v)); }
+
+std::string temp_path(const char* tag)
+{
+    static int serial = 0;
+    const char* dir = std::getenv("TMPDIR");
+    std::string path = std::string(dir && *dir ? dir : "/tmp") + "/varnel_output_" + tag + "_" +
+                       std::to_string(getpid()) + "_" + std::to_string(++serial);
+    std::remove(path.c_str());
+    return path;
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
