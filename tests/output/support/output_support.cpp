@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
@@ -48,4 +49,13 @@ std::string read_file(const std::string& path)
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+void open_unit(int lun, const std::string& path)
+{
+    char field[256];
+    std::string name = path.substr(0, sizeof field);
+    std::memset(field, ' ', sizeof field);
+    std::memcpy(field, name.data(), name.size());
+    open_file__(lun, field, static_cast<int>(sizeof field), " ");
 }

@@ -5,7 +5,10 @@
 #include <initializer_list>
 #include <string>
 
+#include <cstdio>
+
 #include "output/format.h"
+#include "output/io_routs.h"
 
 fmt_value R(double r);
 fmt_value I(int i);
@@ -24,3 +27,19 @@ std::string format_one(const char* fmt, int v);
 // whole content of a file.
 std::string temp_path(const char* tag);
 std::string read_file(const std::string& path);
+
+// Binds unit lun to path the way the program does: the name in a field of 256
+// characters padded with blanks, status " ".
+void open_unit(int lun, const std::string& path);
+// Writes through unit lun with `writes`, closes the unit and returns the file.
+template <class F>
+std::string unit_text(const char* tag, F writes)
+{
+    std::string path = temp_path(tag);
+    open_unit(1, path);
+    writes(1);
+    close_file__(1);
+    std::string s = read_file(path);
+    std::remove(path.c_str());
+    return s;
+}
