@@ -75,8 +75,8 @@ char* get_ptr(const char* keyword)
     char* p = get_line();
     while (*p == ':')
         ++p;
-    if (*p == '\0')
-        input_error(1);
+    if (*p == '\0' || std::strcmp(p, "\n") == 0 || std::strcmp(p, "\r\n") == 0)
+        input_error(1);  // nothing but colons before the line end
     char* key = p;
     while (*p != '\0' && *p != ':')
         ++p;

@@ -1,0 +1,356 @@
+// Rating data file reader: the example study in both line-end styles, every
+// error number with a minimal file, capacity and count checks, and the
+// reading rules for keywords, labels, single counts and long lines.  Each
+// read runs in a child process because every fault ends the program.
+#include "input/getlroc.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "driver/support/child_run.h"
+#include "model/lroc_common.h"
+
+namespace {
+
+// What a successful read left, printed by the child on standard output.
+struct read_result {
+    child_result run;
+    std::string obsvr, cond, inum;
+    int ntardist = -1, ncat = -1, noloc = -1;
+    std::vector<std::string> labels;          // of categories 1..ncat
+    std::vector<std::vector<int>> freqnon;    // [m - 1][i - 1]
+    std::vector<std::vector<int>> freq;
+};
+
+std::string pad256(const std::string& name) { return name + std::string(256 - name.size(), ' '); }
+
+// Reads the file path with getlroc_ in a child and decodes its results.
+read_result read_path(const std::string& path, const std::string& stdin_text = "")
+{
+    read_result r;
+    r.run = run_in_child(
+        [&] {
+            static id_field obsvr, cond, inum;
+            static label_table rating;
+            static itable freqnon, freq;
+            int ntardist = -1;
+            std::string name = pad256(path);
+            getlroc_(name.c_str(), obsvr, cond, inum, rating, freqnon, freq, ntardist);
+            std::printf("%.64s\n%.64s\n%.64s\n%d %d %d\n", obsvr, cond, inum, ntardist,
+                        globals_.ncat, globals_.noloc);
+            for (int i = 1; i <= globals_.ncat; ++i)
+                std::printf("%.16s\n", rating[i - 1]);
+            for (int m = 1; m <= ntardist + 1; ++m)
+                for (int i = 1; i <= globals_.ncat; ++i)
+                    std::printf("%d %d\n", freqnon(i, m), freq(i, m));
+            return 0;
+        },
+        stdin_text);
+    if (r.run.status != 0)
+        return r;
+    std::string s = r.run.out;
+    size_t pos = 0;
+    auto next_line = [&] {
+        size_t end = s.find('\n', pos);
+        std::string line = s.substr(pos, end - pos);
+        pos = end + 1;
+        return line;
+    };
+    r.obsvr = next_line();
+    r.cond = next_line();
+    r.inum = next_line();
+    std::sscanf(next_line().c_str(), "%d %d %d", &r.ntardist, &r.ncat, &r.noloc);
+    for (int i = 0; i < r.ncat; ++i)
+        r.labels.push_back(next_line());
+    for (int m = 0; m <= r.ntardist; ++m) {
+        r.freqnon.emplace_back();
+        r.freq.emplace_back();
+        for (int i = 0; i < r.ncat; ++i) {
+            int a = 0, b = 0;
+            std::sscanf(next_line().c_str(), "%d %d", &a, &b);
+            r.freqnon.back().push_back(a);
+            r.freq.back().push_back(b);
+        }
+    }
+    return r;
+}
+
+read_result read_text(const std::string& content)
+{
+    temp_dir dir;
+    return read_path(dir.write("data.lrc", content));
+}
+
+// Lines joined with the given line end.
+std::string join(const std::vector<std::string>& lines, const std::string& eol = "\n")
+{
+    std::string s;
+    for (const std::string& l : lines)
+        s += l + eol;
+    return s;
+}
+
+std::string field(const std::string& text, size_t len) { return text + std::string(len - text.size(), ' '); }
+
+// A table row: label in columns 2 to 17, counts from column 18.
+std::string row(const std::string& label, const std::string& counts)
+{
+    return " " + field(label, 16) + counts;
+}
+
+// A small valid study (one target, three categories, NOLOC 1) as lines, for
+// the fault cases to alter one line at a time.
+std::vector<std::string> base_lines()
+{
+    return {"LROCDATA",
+            "OBSERVER: Reader A",
+            "CONDITION: Baseline",
+            "REPLICATION: 1",
+            "NDIST: 1",
+            "NCAT: 3",
+            "NOLOC: 1",
+            "Non-target distribution",
+            " 1                  40",
+            " 2                  25    0",
+            " 3                  15    0",
+            "Target distribution 1",
+            " 1                  10",
+            " 2                   6    4",
+            " 3                   5    9"};
+}
+
+std::vector<std::string> with_line(int index, const std::string& line)
+{
+    std::vector<std::string> l = base_lines();
+    l[index] = line;
+    return l;
+}
+
+// The example study of the documentation: identifiers, dimensions, labels and
+// counts, the same for CRLF and LF line ends.
+TEST(DataFileReader, ExampleStudyReadsAlikeWithCrlfAndLf)
+{
+    for (const char* name : {"examples/reader_a.lrc", "examples/reader_a_lf.lrc"}) {
+        read_result r = read_path(std::string(VARNEL_SOURCE_DIR) + "/" + name);
+        ASSERT_EQ(r.run.status, 0) << name << r.run.out << r.run.err;
+        EXPECT_EQ(r.obsvr, field(" Reader A", 64)) << name;
+        EXPECT_EQ(r.cond, field(" Baseline", 64)) << name;
+        EXPECT_EQ(r.inum, field(" 1", 64)) << name;
+        EXPECT_EQ(r.ntardist, 1);
+        EXPECT_EQ(r.ncat, 5);
+        EXPECT_EQ(r.noloc, 1);
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(r.labels[i], field(std::to_string(i + 1), 16)) << name;
+        EXPECT_EQ(r.freqnon[0], (std::vector<int>{0, 25, 15, 12, 8})) << name;
+        EXPECT_EQ(r.freq[0], (std::vector<int>{40, 0, 0, 0, 0})) << name;
+        EXPECT_EQ(r.freqnon[1], (std::vector<int>{0, 6, 5, 3, 1})) << name;
+        EXPECT_EQ(r.freq[1], (std::vector<int>{10, 4, 9, 15, 27})) << name;
+        EXPECT_EQ(r.run.err, "");
+    }
+}
+
+// Every fault of the file's content: its error number on standard output,
+// without a line end, and status 1; nothing on standard error.
+TEST(DataFileReader, EveryFaultHasItsErrorNumber)
+{
+    struct fault {
+        const char* what;
+        std::vector<std::string> lines;
+        int error;
+        bool lf_only = false;  // with CRLF the line is valid
+    };
+    std::vector<std::string> no_noloc = base_lines();
+    no_noloc.erase(no_noloc.begin() + 6);
+    std::vector<std::string> two_big_rows = base_lines();
+    two_big_rows[9] = " 2                  2000000000 0";
+    two_big_rows[10] = " 3                  2000000000 0";
+    const std::vector<fault> cases = {
+        {"header not LROCDATA", with_line(0, "LROCDAT"), 1},
+        {"header after text", with_line(0, "x LROCDATA"), 1},
+        {"keyword line of colons", with_line(1, "::::"), 1},
+        {"keyword line without colon", with_line(1, "OBSERVER Reader A"), 2},
+        {"keyword line with nothing after colon", with_line(1, "OBSERVER:"), 2, true},
+        {"second line not OBSERVER", with_line(1, "OBSERVER NAME: Reader A"), 2},
+        {"CONDITION misnamed", with_line(2, "CONDITIONS: Baseline"), 3},
+        {"REPLICATION misnamed", with_line(3, "REPLICA: 1"), 4},
+        {"NDIST misnamed", with_line(4, "NDISTS: 1"), 5},
+        {"NCAT misnamed", with_line(5, "N CAT: 3"), 6},
+        {"NOLOC above NCAT", with_line(6, "NOLOC: 4"), 7},
+        {"NOLOC negative", with_line(6, "NOLOC: -1"), 7},
+        {"NOLOC beyond 32 bits", with_line(6, "NOLOC: 4294967297"), 7},
+        {"single count beyond row NOLOC + 1", with_line(10, " 3                  15"), 8},
+        {"text where the counts begin", with_line(10, " 3 long label text 15 0"), 8},
+        {"row shorter than its count column", with_line(10, " 3"), 8},
+        {"negative count", with_line(14, " 3                   5   -9"), 8},
+        {"negative single count", with_line(8, " 1                 -40"), 8},
+        {"count beyond 32 bits", with_line(13, " 2                   6 2147483648"), 8},
+        {"row total beyond 32 bits", with_line(13, row("2", "2147483647 1")), 8},
+        {"distribution total beyond 32 bits", two_big_rows, 8},
+        {"NDIST above 15", with_line(4, "NDIST: 16"), 9},
+        {"NDIST negative", with_line(4, "NDIST: -1"), 9},
+        {"NDIST wrapping into range", with_line(4, "NDIST: 4294967297"), 9},
+        {"NCAT above 17", with_line(5, "NCAT: 18"), 10},
+        {"NCAT zero", with_line(5, "NCAT: 0"), 10},
+        {"NCAT negative", with_line(5, "NCAT: -3"), 10},
+        {"NCAT wrapping into range", with_line(5, "NCAT: 4294967299"), 10},
+        {"heading read as keyword line without NOLOC", no_noloc, 2},
+    };
+    for (const fault& c : cases) {
+        for (const std::string eol : {"\n", "\r\n"}) {
+            if (c.lf_only && eol != "\n")
+                continue;
+            read_result r = read_text(join(c.lines, eol));
+            EXPECT_EQ(r.run.status, 1) << c.what;
+            EXPECT_EQ(r.run.out, "Input file has errors (" + std::to_string(c.error) + ")") << c.what;
+            EXPECT_EQ(r.run.err, "") << c.what;
+        }
+    }
+}
+
+// A file that ends where a line is still expected is a read fault reported
+// through the system error report.
+TEST(DataFileReader, FileEndingEarlyIsAReadError)
+{
+    std::vector<std::string> lines = base_lines();
+    lines.pop_back();
+    for (const std::vector<std::string>& l : {lines, std::vector<std::string>{}}) {
+        read_result r = read_text(join(l, "\r\n"));
+        EXPECT_EQ(r.run.status, 1);
+        EXPECT_EQ(r.run.out, "");
+        EXPECT_EQ(r.run.err.rfind("Error reading input file: ", 0), 0u) << r.run.err;
+    }
+}
+
+// Text values keep their last character with LF line ends and lose only the
+// carriage return with CRLF; an empty value is all blanks.
+TEST(DataFileReader, TextValuesWithEitherLineEnd)
+{
+    for (const char* eol : {"\n", "\r\n"}) {
+        std::vector<std::string> l = with_line(2, "CONDITION:");
+        l[1] = "Observer : Reader A ";
+        if (std::string(eol) == "\n")
+            l[2] = "CONDITION: \t";
+        read_result r = read_text(join(l, eol));
+        ASSERT_EQ(r.run.status, 0) << r.run.out;
+        EXPECT_EQ(r.obsvr, field(" Reader A ", 64));
+        EXPECT_EQ(r.cond, field(std::string(eol) == "\n" ? " \t" : "", 64));
+    }
+    // A value longer than the field is cut at 64 characters.
+    read_result r = read_text(join(with_line(3, "REPLICATION:" + std::string(70, 'r')), "\r\n"));
+    ASSERT_EQ(r.run.status, 0);
+    EXPECT_EQ(r.inum, std::string(64, 'r'));
+}
+
+TEST(DataFileReader, HeaderAndKeywordSpellings)
+{
+    std::vector<std::string> l = base_lines();
+    l[0] = "  lrocdata version 2";
+    l[5] = "ncat : 3";
+    l[4] = "::NDIST:  1 distributions";
+    l.insert(l.begin(), {"", ""});
+    read_result r = read_text(join(l, "\r\n"));
+    ASSERT_EQ(r.run.status, 0) << r.run.out;
+    EXPECT_EQ(r.ncat, 3);
+    EXPECT_EQ(r.ntardist, 1);
+
+    // Blank lines between the lines are skipped; a value that is not a
+    // number leaves the count at 0.
+    l = base_lines();
+    l[6] = "NOLOC: none";
+    l.insert(l.begin() + 9, "");
+    r = read_text(join(l, "\n"));
+    ASSERT_EQ(r.run.status, 0) << r.run.out;
+    EXPECT_EQ(r.noloc, 0);
+    EXPECT_EQ(r.freqnon[0][1], 25);
+}
+
+TEST(DataFileReader, NolocLineIsOptional)
+{
+    std::vector<std::string> l = base_lines();
+    l.erase(l.begin() + 6);
+    l[6] = "Non-target distribution: 0";
+    read_result r = read_text(join(l, "\r\n"));
+    ASSERT_EQ(r.run.status, 0) << r.run.out;
+    EXPECT_EQ(r.noloc, 0);
+    // Row 1 may still hold a single count, stored as correct localizations.
+    EXPECT_EQ(r.freq[1][0], 10);
+    EXPECT_EQ(r.freqnon[1][0], 0);
+}
+
+TEST(DataFileReader, SingleCountsAllowedInFirstNolocPlusOneRows)
+{
+    std::vector<std::string> l = {"LROCDATA", "OBSERVER: o", "CONDITION: c", "REPLICATION: r",
+                                  "NDIST: 1", "NCAT: 4", "NOLOC: 2", "Non-target",
+                                  " 1                  4", " 2                  3",
+                                  " 3                  2", " 4                  1    0",
+                                  "Target", " a                  5", " b                  6 1",
+                                  " c                  7", " d                  3   15 extra"};
+    read_result r = read_text(join(l, "\r\n"));
+    ASSERT_EQ(r.run.status, 0) << r.run.out;
+    EXPECT_EQ(r.noloc, 2);
+    // Two counts in a category without localization are kept apart.
+    EXPECT_EQ(r.freqnon[1], (std::vector<int>{0, 6, 0, 3}));
+    EXPECT_EQ(r.freq[1], (std::vector<int>{5, 1, 7, 15}));
+    // The last table's labels remain.
+    EXPECT_EQ(r.labels[1], field("b", 16));
+
+    l[11] = " 4                  1";
+    r = read_text(join(l, "\r\n"));
+    EXPECT_EQ(r.run.out, "Input file has errors (8)");
+}
+
+TEST(DataFileReader, NoTargetDistributionsReadsOnlyTheNonTargetTable)
+{
+    std::vector<std::string> l = base_lines();
+    l[4] = "NDIST: 0";
+    l.resize(11);
+    read_result r = read_text(join(l, "\n"));
+    ASSERT_EQ(r.run.status, 0) << r.run.out;
+    EXPECT_EQ(r.ntardist, 0);
+    EXPECT_EQ(r.freq[0], (std::vector<int>{40, 0, 0}));
+}
+
+TEST(DataFileReader, FullCapacityAndLargestCounts)
+{
+    std::vector<std::string> l = {"LROCDATA", "OBSERVER: o", "CONDITION: c", "REPLICATION: r",
+                                  "NDIST: 15", "NCAT: 17", "NOLOC: 17"};
+    for (int m = 1; m <= 16; ++m) {
+        l.push_back("Distribution");
+        for (int i = 1; i <= 17; ++i)
+            l.push_back(" L                 " + std::to_string(m == 16 && i == 17 ? 2147453647
+                                                                                    : m * 100 + i));
+    }
+    // The sixteenth table's total, 2,147,479,383, is just below the 32-bit limit.
+    read_result r = read_text(join(l, "\r\n"));
+    ASSERT_EQ(r.run.status, 0) << r.run.out;
+    EXPECT_EQ(r.ntardist, 15);
+    EXPECT_EQ(r.ncat, 17);
+    EXPECT_EQ(r.freq[15][16], 2147453647);
+    EXPECT_EQ(r.freq[14][0], 1501);
+}
+
+// A line longer than 99 characters (line end included) is read in pieces of
+// 99, each taken as a line of its own.
+TEST(DataFileReader, LongLinesAreReadInPiecesOf99)
+{
+    std::vector<std::string> l = base_lines();
+    // The heading's second piece is row 1 of the first table.
+    l[7] = std::string(99, 'h') + row("x", "41");
+    l.erase(l.begin() + 8);
+    read_result r = read_text(join(l, "\n"));
+    ASSERT_EQ(r.run.status, 0) << r.run.out;
+    EXPECT_EQ(r.freq[0][0], 41);
+    EXPECT_EQ(r.freqnon[0][1], 25);
+
+    // A row of 98 characters plus its line feed is still one line.
+    l = base_lines();
+    l[8] = row("1", "40") + std::string(98 - row("1", "40").size(), ' ');
+    r = read_text(join(l, "\n"));
+    ASSERT_EQ(r.run.status, 0) << r.run.out;
+    EXPECT_EQ(r.freq[0][0], 40);
+}
+
+}  // namespace
