@@ -51,8 +51,11 @@ TEST(RecordControl, SkippedColumnsAtRecordEndWriteNothing)
 {
     EXPECT_EQ("x\n", fmt_text("('x',8x)", {}));
     EXPECT_EQ("x\n\ny\n", fmt_text("('x',3x,/,2x,/,'y')", {}));
-    // The repeated group ending in 8x: the last 8x writes nothing.
-    EXPECT_EQ("\n Old LogL less than New LogL\n    1.5000000            2.5000000\n",
+    // The repeated group ending in 8x: an empty line, the text line, then one
+    // blank, F12.7, 8 + 1 blanks, F12.7, and the final 8x writes nothing.
+    const std::string values = " " + std::string(3, ' ') + "1.5000000" + std::string(9, ' ') +
+                               std::string(3, ' ') + "2.5000000";
+    EXPECT_EQ("\n Old LogL less than New LogL\n" + values + "\n",
               fmt_text("(/,' Old LogL less than New LogL',/,2(1x,f12.7,8x))", {R(1.5), R(2.5)}));
 }
 
