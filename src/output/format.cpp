@@ -492,7 +492,7 @@ void field_e(char* out, int w, int d, double v)
 {
     if (field_nonfinite(out, w, v))
         return;
-    if (d < 1) {
+    if (d < 1 || d > fmt_max_width) {
         fill(out, w, '*');
         return;
     }
