@@ -128,6 +128,25 @@ TEST(ReadReport, OverflowedCountDropsOnlyTheMarkers) {
     EXPECT_EQ(34u, rep.targets[0].tp.size());
 }
 
+// The verdict of the fit reaches the picture's title; a report whose lines
+// end in carriage return and line feed reads the same.
+TEST(ReadReport, VerdictAndCrLfLines) {
+    std::string text = plotcheck::read_file(data + "reader_a_report.txt");
+    EXPECT_FALSE(parsed("reader_a_report.txt").fit_failed);
+    const std::string ok = "Procedure has estimates of model parameters";
+    text.replace(text.find(ok), ok.size(), "Procedure has failed to fit ratings");
+    std::string crlf;
+    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    plot::Report rep;
+    std::string error;
+    ASSERT_EQ(plot::Parse::ok, plot::parse_report(crlf, rep, error)) << error;
+    EXPECT_TRUE(rep.fit_failed);
+    EXPECT_EQ("Reader A", rep.observer);
+    EXPECT_EQ(34u, rep.fp.size());
+    EXPECT_EQ(4u, plot::observed_lroc(rep, 0).size());
+    EXPECT_NE(std::string::npos, plot::render_svg(rep).find("(fit failed"));
+}
+
 TEST(XmlEscape, SpecialsControlsAndBadUtf8) {
     const struct {
         std::string in, out;
