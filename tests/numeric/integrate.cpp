@@ -3,6 +3,7 @@
 #include "numeric/integrate.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include <gtest/gtest.h>
@@ -174,13 +175,44 @@ TEST(IntegrateFunc, FirstTestAfterSeventeenEvaluations)
 
 // An integral that is exactly zero or subnormal has converged: the relative
 // test alone would run all 20 stages and stop the program.
-TEST(IntegrateFunc, ZeroAndSubnormalIntegralsConverge)
+// Row 2 of the tables of a narrow target (mu 0.78, sigma 0.1) over [-7, -3].
+struct tables_t {
+    ctable il, ilds, ildmu;
+};
+tables_t narrow_target_row()
 {
+    tables_t t{};
+    integrate_once__(2, 1, -7.0, -3.0, 0.78, 0.1, t.il, t.ilds, t.ildmu);
+    return t;
+}
+
+TEST(IntegrateFuncDeathTest, ZeroAndSubnormalIntegralsConverge)
+{
+    // First in a child, so that a stop shows as a failed expectation instead
+    // of ending the test program.
+    EXPECT_EXIT(
+        {
+            console_to_stderr();
+            integral(-7.0, -3.0, fct1a_, 0.0, 1.0, 0.78, 0.1);
+            integral(-7.0, 7.0, fct1a_, 0.0, 1.0, 100.0, 0.1);
+            integral(0.3, 0.3, fct1a_, 0.0, 1.0, 1.0, 0.5);
+            narrow_target_row();
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "^$");
+    if (HasFailure())
+        return;
+
     // A trial point of the fit: a narrow target far above [-7, -3], where
     // Phi((x - mu)/sigma) is a subnormal number or zero.
     const double tiny = integral(-7.0, -3.0, fct1a_, 0.0, 1.0, 0.78, 0.1);
     EXPECT_GE(tiny, 0.0);
-    EXPECT_LT(tiny, 1e-290);
+    EXPECT_LT(tiny, std::numeric_limits<double>::min()) << "subnormal or zero";
+    // So are the derivative integrals of the same interval.
+    const tables_t t = narrow_target_row();
+    EXPECT_EQ(t.il(2, 1), tiny);
+    EXPECT_LT(std::fabs(t.ildmu(2, 1)), 1e-290);
+    EXPECT_LT(std::fabs(t.ilds(2, 1)), 1e-290);
 
     // A target far above the whole range: Phi underflows to 0 everywhere.
     EXPECT_EQ(integral(-7.0, 7.0, fct1a_, 0.0, 1.0, 100.0, 0.1), 0.0);
