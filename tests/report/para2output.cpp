@@ -180,4 +180,15 @@ TEST(ReportSequence, NegativeBoundaryVariance)
     EXPECT_EQ(line_of(file, n - 1), " b2      nan      nan  ");
 }
 
+// A whole file pass, curves and matrix included, works in fixed storage.
+TEST(ReportSequence, FilePassAllocatesNothing)
+{
+    fitted_case c(0.09);
+    unit_file out(file_unit);
+    const long before = allocation_count();
+    para2output_(file_unit, c.sigma, c.mean, c.bound, c.freqe, c.freqc, c.xp);
+    EXPECT_EQ(allocation_count(), before);
+    EXPECT_GT(count_lines(out.text()), 60);
+}
+
 }  // namespace
