@@ -122,7 +122,7 @@ bool convert_value(const char* value, int len, const char* kind, void* dest)
 
 // One value: the text up to the first "/" (or a text in apostrophes),
 // converted with its kind into dest.  Returns the characters consumed (the
-// apostrophes included), -2 for an empty text, -1 for a bad value.
+// apostrophes included), -2 when no value is given, -1 for a bad value.
 int read_argument_value(const char* text, const char* kind, void* dest)
 {
     if (text[0] == '\0')
@@ -141,6 +141,8 @@ int read_argument_value(const char* text, const char* kind, void* dest)
     } else {
         while (text[len] != '\0' && text[len] != '/')
             ++len;
+        if (len == 0)
+            return -2;  // a switch follows at once: no value was given
         std::memcpy(work, text, len);
         consumed = len;
     }

@@ -141,6 +141,8 @@ TEST(CommandLine, FaultsGiveTheirMessageThenTheUsageText)
         {{"/D/d"}, "Option /D appears more than once\n"},
         {{"/F", "name"}, "Missing value for option /F\n"},
         {{"/F="}, "Missing value for option /F\n"},
+        {{"/F/D"}, "Missing value for option /F\n"},
+        {{"/F/tmp/trace.txt"}, "Missing value for option /F\n"},
         {{"/Dx"}, "No value permitted for option /D\n"},
         {{"/X"}, "Unknown option /X\n"},
         {{"/x"}, "Unknown option /X\n"},
