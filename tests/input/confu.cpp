@@ -172,34 +172,7 @@ TEST(Echo, ExampleStudyByteForByte)
     ftable freqe{}, freqc{};
     double xnstim[16] = {};
     setupconfu_(d.freqnon, d.freq, freqe, freqc, xnstim);
-    // The echo of the one-reader example study, chance value declined.
-    const std::string expected = " OBSERVER: Reader A" + std::string(55, ' ') + "\n"
-        " CONDITION: Baseline" + std::string(55, ' ') + "\n"
-        " REPLICATION: 1" + std::string(62, ' ') + "\n"
-        R"(
- NDIST: 1    Number of target distributions
- NCAT:  5    Number of rating categories
- NOLOC: 1    Number of categories without localization
-
- Chance Correct Location (qset) values:
-       1
-     0.000
-
- DISTRIBUTION:  0   Non-target distribution
-            Rating               Frequency
-1                                    40
-2                                    25
-3                                    15
-4                                    12
-5                                     8
- DISTRIBUTION:  1   Target distribution
-            Rating      Non-hit     Hit
-1                                    10
-2                          6          4
-3                          5          9
-4                          3         15
-5                          1         27
-)";
+    const std::string expected = reader_a_echo();
     EXPECT_EQ(expected, echo_of(d));
     EXPECT_EQ(expected, echo_of(d)) << "a second echo writes the same text";
 }

@@ -220,34 +220,8 @@ TEST(ConsoleRun, ExampleStudyUpToTheFit)
         "Stopping criterion (0.001 default): "
         "Do you want to enter Chance-CL parmeters?(y=yes): "
         "\nData has 1 category without localization.\n"
-        "To change this, enter a number between 1 and 5 (1 default):"
-        " OBSERVER: Reader A" + std::string(55, ' ') + "\n"
-        " CONDITION: Baseline" + std::string(55, ' ') + "\n"
-        " REPLICATION: 1" + std::string(62, ' ') + "\n"
-        R"(
- NDIST: 1    Number of target distributions
- NCAT:  5    Number of rating categories
- NOLOC: 1    Number of categories without localization
-
- Chance Correct Location (qset) values:
-       1
-     0.000
-
- DISTRIBUTION:  0   Non-target distribution
-            Rating               Frequency
-1                                    40
-2                                    25
-3                                    15
-4                                    12
-5                                     8
- DISTRIBUTION:  1   Target distribution
-            Rating      Non-hit     Hit
-1                                    10
-2                          6          4
-3                          5          9
-4                          3         15
-5                          1         27
-)";
+        "To change this, enter a number between 1 and 5 (1 default):" +
+        reader_a_echo();
     for (const char* answers : {"\n\n\n", ""}) {
         SCOPED_TRACE(answers[0] ? "empty lines" : "no input");
         rating_data d;

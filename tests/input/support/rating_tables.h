@@ -64,3 +64,36 @@ inline void load_reader_a(rating_data& d)
         d.freq(i, 2) = hit[i - 1];
     }
 }
+
+// The data echo of that study with the chance value declined, as the reader
+// of the report sees it; the identifiers fill their 64-character fields.
+inline std::string reader_a_echo()
+{
+    return " OBSERVER: Reader A" + std::string(55, ' ') + "\n"
+           " CONDITION: Baseline" + std::string(55, ' ') + "\n"
+           " REPLICATION: 1" + std::string(62, ' ') + "\n"
+           R"(
+ NDIST: 1    Number of target distributions
+ NCAT:  5    Number of rating categories
+ NOLOC: 1    Number of categories without localization
+
+ Chance Correct Location (qset) values:
+       1
+     0.000
+
+ DISTRIBUTION:  0   Non-target distribution
+            Rating               Frequency
+1                                    40
+2                                    25
+3                                    15
+4                                    12
+5                                     8
+ DISTRIBUTION:  1   Target distribution
+            Rating      Non-hit     Hit
+1                                    10
+2                          6          4
+3                          5          9
+4                          3         15
+5                          1         27
+)";
+}
