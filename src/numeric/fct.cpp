@@ -7,6 +7,8 @@
 
 #include "numeric/cum_pdf1.h"
 
+long long integrand_evaluations__ = 0;
+
 // The integrand routine with three entries, chosen by `which`:
 // 1 = phi(x); 2 = phi(x) * d/da Phi((x - a)/b); 3 = phi(x) * d/db Phi((x - a)/b).
 double fcts_(int which, const double& x, const double& a, const double& b, const double& cc,
@@ -38,6 +40,7 @@ double fct1_(const double& x, const double& a, const double& b, const double& cc
 double fct4_(const double& x, const double& a, const double& b, const double& cc,
              const double& dd)
 {
+    ++integrand_evaluations__;
     return fcts_(2, x, a, b, cc, dd);
 }
 
@@ -46,6 +49,7 @@ double fct4_(const double& x, const double& a, const double& b, const double& cc
 double fct5_(const double& x, const double& a, const double& b, const double& cc,
              const double& dd)
 {
+    ++integrand_evaluations__;
     return fcts_(3, x, a, b, cc, dd);
 }
 
@@ -54,6 +58,7 @@ double fct5_(const double& x, const double& a, const double& b, const double& cc
 double fct1a_(const double& x, const double& a, const double& b, const double& cc,
               const double& dd)
 {
+    ++integrand_evaluations__;
     return fct1_(x, a, b, cc, dd) * cum_pdf1__((x - cc) / dd);
 }
 
