@@ -3,7 +3,8 @@
 //
 // Reports checked: tests/plot/data/*_report.txt, every file under examples/
 // that holds a curve table, and the files named in VARNEL_PLOT_REPORTS
-// (colon-separated).
+// (colon-separated).  reader_a_lf_chance_run_report.txt is the output file of
+// a varnel run on examples/reader_a_lf.lrc answering Enter, y, 0.3, 2, y.
 #include <gtest/gtest.h>
 
 #include <algorithm>

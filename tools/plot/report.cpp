@@ -16,6 +16,7 @@ struct Lines {
     size_t at = 0;  // next line to read
 };
 
+// Small text helpers: prefix test, blank trimming, blank test, split at blanks.
 bool starts_with(const std::string& s, const char* p) { return s.rfind(p, 0) == 0; }
 
 std::string trim(const std::string& s) {
