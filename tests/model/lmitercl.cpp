@@ -417,39 +417,6 @@ TEST(IterationTrace, OutOfRangeTrialWritesOneLinePerFailedTestThenTheRefusal) {
     EXPECT_NEAR(r->b[0], r->b[1], 1e-3);
 }
 
-// A study whose target is far wider than the largest allowed standard
-// deviation (drawn with sigma 20): every step toward the maximum pushes the
-// standard deviation past 10, is refused, and is retried with more damping,
-// so the fit creeps toward the limit and never converges.  The cap of 1000
-// main iterations ends it: the console shows the cap lines (the damping value
-// too large for its field), the fit fails, and its stopping index is the
-// smallest step sum of an accepted step.
-TEST(IterationTrace, IterationCapFailsTheFit) {
-    model_point m;
-    m.ntarget = 1;
-    m.ncat = 5;
-    m.mu[0] = 0.5;
-    m.sigma[0] = 20.0;
-    const double z[4] = {-0.5, 0.2, 0.9, 1.6};
-    std::copy(z, z + 4, m.z);
-    const double q[15] = {};
-    const fit_data d = simulate(m, 0, q, 3000, 3000, 5);
-    auto r = fit_from_initial(d, 0.001, "cap");
-    EXPECT_EQ(r->ll, 1000);
-    EXPECT_EQ(r->solution, 0);
-    EXPECT_LE(r->b[0], 10.0);
-    EXPECT_GT(r->b[0], 9.9);
-    EXPECT_EQ(r->console, " maximum iterations reached\n lamda_f = " + f_field(16, 7, r->lamda_f) + "\n");
-    const walk w = walk_trace(r->lines, 0);
-    ASSERT_EQ(w.error, "");
-    EXPECT_EQ(w.iterations, 1000);
-    EXPECT_GT(w.range_refusals, 0);
-    for (const std::string& s : w.range_lines) EXPECT_EQ(s.rfind("b_pi > 10 ", 0), 0u) << s;
-    EXPECT_EQ(w.end, r->lines.size());
-    EXPECT_NEAR(r->tnet, w.tnet_min_accepted, 5e-9);
-    EXPECT_DOUBLE_EQ(w.lamda, r->lamda_f);
-}
-
 // Constructed: zero counts and an unreachable criterion; every trial is
 // accepted, so the damping value is divided by ten until it underflows to 0
 // (321 divisions of 0.001): the loop stops, the console says so, and the

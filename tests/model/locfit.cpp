@@ -229,11 +229,14 @@ TEST(FitDriver, ExampleStudyShowsInitialValuesFitsAndReports) {
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), text);
 }
 
-// A fit that ends at the iteration cap (a target far wider than the largest
-// allowed standard deviation, drawn with sigma 20): the trace carries the
-// failure verdict with the count, the smallest accepted step sum and the
-// last accepted means and standard deviations; the report says the fit
-// failed and shows 1000 iterations and the final damping value.
+// A study whose target is far wider than the largest allowed standard
+// deviation (drawn with sigma 20): every step toward the maximum pushes the
+// standard deviation past 10 and is refused and retried with more damping,
+// so the fit creeps toward the limit and never converges.  The cap of 1000
+// main iterations ends it: the console shows the cap lines (the damping value
+// too large for its field), the trace the failure verdict with the count, the
+// smallest accepted step sum and the last accepted means and standard
+// deviations, and the report says the fit failed.
 TEST(FitDriver, IterationCapGivesTheFailureVerdictAndReport) {
     model_point m;
     m.ntarget = 1;
@@ -247,8 +250,20 @@ TEST(FitDriver, IterationCapGivesTheFailureVerdictAndReport) {
     auto s = run_locfit(d, 0.001, "drivercap");
     EXPECT_EQ(s->solution, 0);
     EXPECT_EQ(s->ll, 1000);
+    EXPECT_LE(s->est_b[0], 10.0);
+    EXPECT_GT(s->est_b[0], 9.9);
+    const std::string cap_lines =
+        " maximum iterations reached\n lamda_f = " + f_field(16, 7, s->lamda) + "\n";
+    EXPECT_EQ(s->console.substr(s->console.size() - cap_lines.size()), cap_lines);
+    EXPECT_EQ(f_field(16, 7, s->lamda), "****************");
+
     const walk w = walk_trace(s->lines, 0);
     ASSERT_EQ(w.error, "");
+    EXPECT_EQ(w.iterations, 1000);
+    EXPECT_DOUBLE_EQ(w.lamda, s->lamda);
+    EXPECT_GT(w.range_refusals, 0);
+    for (const std::string& r : w.range_lines) EXPECT_EQ(r.rfind("b_pi > 10 ", 0), 0u) << r;
+    EXPECT_NEAR(s->tnet, w.tnet_min_accepted, 5e-9);
     const std::vector<std::string> verdict(s->lines.begin() + w.end, s->lines.end());
     const std::vector<std::string> want = {
         " No solution after 1000 iterations",
@@ -256,8 +271,6 @@ TEST(FitDriver, IterationCapGivesTheFailureVerdictAndReport) {
         " est. mu =    " + f_field(13, 8, s->est_a[0]) + f_field(13, 8, 0.0),
         " est. sigma = " + f_field(13, 8, s->est_b[0]) + f_field(13, 8, 1.0)};
     EXPECT_EQ(verdict, want);
-    EXPECT_NEAR(s->tnet, w.tnet_min_accepted, 5e-9);
-    EXPECT_NE(s->console.find(" maximum iterations reached\n"), std::string::npos);
 
     const std::string text = report_text(*s, 2, 5, "drivercap");
     EXPECT_EQ(text.rfind("\nProcedure has failed to fit ratings\n    Number of interations =    1000\n", 0), 0u) << text;
