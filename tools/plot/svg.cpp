@@ -111,7 +111,8 @@ std::string render_svg(const Report& rep) {
     const int nt = static_cast<int>(rep.targets.size());
     const double width = canvas_x(1, 1) + 40;
     const double legend_top = canvas_y(0) + 75;
-    const double height = legend_top + 20 * (nt + (rep.adjusted ? 1 : 0)) + 10;
+    const int notes = rep.adjusted ? 2 : 1;
+    const double height = legend_top + 20 * (nt + notes) + 10;
     std::string doc;
     put(doc, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
     put(doc, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.2f\" height=\"%.2f\" viewBox=\"0 0 %.2f %.2f\" "
@@ -144,9 +145,12 @@ std::string render_svg(const Report& rep) {
         doc += "Target " + std::to_string(t + 1) + ": AreaROC " + xml_escape(d.area_roc) + ", AreaLROC " +
                xml_escape(d.area_lroc) + (rep.adjusted ? ", qset " + xml_escape(d.qset) : "") + "</text>\n";
     }
+    put(doc, "<text x=\"%.2f\" y=\"%.2f\">Lines: fitted curves.  Circles: observed operating points; "
+             "LROC points only above the categories without localization data.</text>\n",
+        canvas_x(0, 0), legend_top + 20 * nt);
     if (rep.adjusted)
         put(doc, "<text x=\"%.2f\" y=\"%.2f\">Dashed LROC curves: adjusted for chance localization (qset)</text>\n",
-            canvas_x(0, 0), legend_top + 20 * nt);
+            canvas_x(0, 0), legend_top + 20 * (nt + 1));
     doc += "</svg>\n";
     return doc;
 }
