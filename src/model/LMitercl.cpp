@@ -35,6 +35,7 @@ void trace_point(const double* a, const double* b, const double* z) {
     out_arr_r__(trace_unit, "($)", "(1x,f10.5,$)", z, 1, globals_.ncat - 1);
 }
 
+// Trace of one trial: its log-likelihood, the step sum and the damping value.
 void trace_loglike(double logd1, double tnet, double lamda) {
     out_real3__(trace_unit, "(' loglike =',f11.2,'   tnet =',f16.8,'   lamda =',f16.8)", logd1,
                 tnet, lamda);
