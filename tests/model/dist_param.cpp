@@ -106,38 +106,6 @@ TEST_F(DistParam, WorkedExampleDerivativeColumns) {
     EXPECT_EQ(t.p(5, 2), 0.0);
 }
 
-TEST_F(DistParam, DerivativeTablesMatchCentralDifferences) {
-    // d/dmu and d/dsigma of the cumulative localization tables (il, cl) at
-    // every boundary, against central differences of the per-category sums.
-    // The mean is kept off the boundaries: the normal distribution function
-    // has a step of 3e-8 at 0 that a difference quotient would see.
-    example_point e;
-    e.mu[0] = 1.3;
-    eval_model2(e.mu, e.sigma, e.z, t);
-    const double h = 1e-4;
-    for (int which = 0; which < 2; ++which) {
-        deriv_tables up, down;
-        example_point eu, ed;
-        eu.mu[0] = ed.mu[0] = e.mu[0];
-        (which == 0 ? eu.mu[0] : eu.sigma[0]) += h;
-        (which == 0 ? ed.mu[0] : ed.sigma[0]) -= h;
-        eval_model2(eu.mu, eu.sigma, eu.z, up);
-        eval_model2(ed.mu, ed.sigma, ed.z, down);
-        double il_up = 0.0, il_down = 0.0, cl_up = 0.0, cl_down = 0.0;
-        for (int i = 2; i <= 5; ++i) {
-            il_up += up.ild(i - 1, 1);
-            il_down += down.ild(i - 1, 1);
-            cl_up += up.cld(i - 1, 1);
-            cl_down += down.cld(i - 1, 1);
-            SCOPED_TRACE(i);
-            const double il_d = which == 0 ? t.ildmu(i, 1) : t.ilds(i, 1);
-            const double cl_d = which == 0 ? t.cldmu(i, 1) : t.clds(i, 1);
-            EXPECT_NEAR(il_d, (il_up - il_down) / (2 * h), 2e-6);
-            EXPECT_NEAR(cl_d, (cl_up - cl_down) / (2 * h), 2e-6);
-        }
-    }
-}
-
 TEST_F(DistParam, StandardNormalTargetSplitsEveryCategoryInHalves) {
     // A target distributed as the non-signal values: each is the larger with
     // probability 1/2 in every category.  (No interval symmetric about 0: the
