@@ -22,7 +22,7 @@ trap 'rm -rf "$tmp"' EXIT
 cp "$src/examples/$data" "$tmp/$data"
 sed "s#@OUT@#$tmp/report.txt#" "$here/answers/$answers" > "$tmp/answers"
 args=()
-[ $want_trace = 1 ] && args+=(/D "/F$tmp/trace.txt")
+[ $want_trace = 1 ] && args+=(/D /Ftrace.txt)
 
 fail=0
 run_once() {
