@@ -2,7 +2,8 @@
 // back and compared with the report's own tables; faulty inputs leave no SVG.
 //
 // Reports checked: tests/plot/data/*_report.txt, every file under examples/
-// that holds a curve table, and the files named in VARNEL_PLOT_REPORTS
+// and tests/e2e/golden/ (the output files of every example) that holds a
+// curve table, and the files named in VARNEL_PLOT_REPORTS
 // (colon-separated).  reader_a_lf_chance_run_report.txt is the output file of
 // a varnel run on examples/reader_a_lf.lrc answering Enter, y, 0.3, 2, y.
 #include <gtest/gtest.h>
@@ -30,8 +31,9 @@ std::vector<std::string> reports() {
     std::vector<std::string> out;
     for (const std::string& n : plotcheck::list_dir(source + "/tests/plot/data"))
         if (n.size() > 11 && n.compare(n.size() - 11, 11, "_report.txt") == 0) out.push_back(source + "/tests/plot/data/" + n);
-    for (const std::string& n : plotcheck::list_dir(source + "/examples"))
-        if (has_curve_table(source + "/examples/" + n)) out.push_back(source + "/examples/" + n);
+    for (const char* dir : {"/examples/", "/tests/e2e/golden/"})
+        for (const std::string& n : plotcheck::list_dir(source + dir))
+            if (has_curve_table(source + dir + n)) out.push_back(source + dir + n);
     if (const char* extra = std::getenv("VARNEL_PLOT_REPORTS")) {
         std::istringstream in(extra);
         for (std::string p; std::getline(in, p, ':');)
