@@ -35,7 +35,12 @@ char* get_line()
     for (;;) {
         errno = 0;
         if (std::fgets(line_, sizeof line_, input_) == nullptr) {
-            std::perror("Error reading input file");
+            // A file that simply ends has no system error to report; say so
+            // rather than print the system's text for "no error".
+            if (errno == 0 && std::feof(input_))
+                std::fputs("Error reading input file: unexpected end of file\n", stderr);
+            else
+                std::perror("Error reading input file");
             std::exit(1);
         }
         if (line_[0] != '\n' && line_[0] != '\r')
