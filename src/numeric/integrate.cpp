@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "numeric/cum_pdf1.h"
 #include "output/io_routs.h"
 
 namespace {
@@ -21,18 +22,114 @@ int it;                    // new interior points of the next trapezoid stage
 double c[romberg_points];  // Neville tableau, upward corrections
 double d[romberg_points];  // Neville tableau, downward corrections
 
+// The three integrands of one interval of the derivative variant, fct1a_
+// (a = 0, b = 1, cc = mu, dd = sigma), fct4_ and fct5_ (a = mu, b = sigma),
+// evaluated together at x: they share the standardized signal value y and
+// fct5_ is fct4_ times y.  Each value is computed exactly as its own routine
+// computes it; `want` says which are still needed.
+void joint_integrands(const double& x, const double& mu, const double& sigma,
+                      const bool want[3], double value[3])
+{
+    static constexpr double inv_sqrt_2pi = 0.3989422804014;
+    static constexpr double inv_2pi = 0.1591549430919;
+
+    const double y = (x - mu) / sigma;
+    if (want[0]) {
+        ++integrand_evaluations__;
+        value[0] = inv_sqrt_2pi * std::exp(-x * x / 2.0) * cum_pdf1__(y);
+    }
+    if (want[1] || want[2]) {
+        const double mu_term = -inv_2pi * std::exp(-(x * x + y * y) / 2.0) / sigma;
+        if (want[1]) {
+            ++integrand_evaluations__;
+            value[1] = mu_term;
+        }
+        if (want[2]) {
+            ++integrand_evaluations__;
+            value[2] = mu_term * y;
+        }
+    }
+}
+
+// Romberg integrals of the three integrands of joint_integrands over
+// [ll, ul], run side by side on the same trapezoid points.  Each integral
+// keeps its own trapezoid sums and stops at its own convergence, so every
+// result is the one integrate_func__ gives for that integrand alone; only the
+// evaluations at shared points are saved.
+void integrate_joint(const double& ll, const double& ul, const double& mu, const double& sigma,
+                     double result[3])
+{
+    static constexpr double eps = 1.0e-7;
+    static constexpr double negligible = 1.0e-290;
+    static double sj[3][max_stages + 1];  // trapezoid sums per integrand
+
+    bool want[3] = {true, true, true};
+    double value[3] = {0.0, 0.0, 0.0};
+    double sum[3];
+    int active = 3;
+    int points = 1;  // new interior points of the next stage
+    h[0] = 1.0;
+    for (int j = 1; j <= max_stages; ++j) {
+        // Stage j of the extended trapezoid rule for every integrand still open.
+        if (j == 1) {
+            double lo[3], hi[3];
+            joint_integrands(ll, mu, sigma, want, lo);
+            joint_integrands(ul, mu, sigma, want, hi);
+            for (int m = 0; m < 3; ++m)
+                if (want[m]) sj[m][0] = 0.5 * (ul - ll) * (lo[m] + hi[m]);
+        } else {
+            const double tnm = points;
+            const double del = (ul - ll) / tnm;
+            double x = ll + 0.5 * del;
+            sum[0] = sum[1] = sum[2] = 0.0;
+            for (int k = 1; k <= points; ++k) {
+                joint_integrands(x, mu, sigma, want, value);
+                for (int m = 0; m < 3; ++m)
+                    if (want[m]) sum[m] += value[m];
+                x += del;
+            }
+            for (int m = 0; m < 3; ++m)
+                if (want[m]) sj[m][j - 1] = 0.5 * (sj[m][j - 1] + (ul - ll) * sum[m] / tnm);
+            points *= 2;
+        }
+        if (j >= romberg_points) {
+            const int first = j - romberg_points;
+            for (int m = 0; m < 3; ++m) {
+                if (!want[m]) continue;
+                double ss = 0.0, dss = 0.0;
+                polint_(&h[first], &sj[m][first], romberg_points, ss, dss);
+                if (std::fabs(dss) < eps * std::fabs(ss) ||
+                    std::fabs(ss) + std::fabs(dss) < negligible) {
+                    result[m] = ss;
+                    want[m] = false;
+                    --active;
+                }
+            }
+            if (active == 0) return;
+        }
+        for (int m = 0; m < 3; ++m) sj[m][j] = sj[m][j - 1];
+        h[j] = 0.25 * h[j - 1];
+    }
+    stop_run__("Too many steps in Romberg integration", 2);
+}
+
 // The value, mean-derivative and sigma-derivative integrals of target j over
 // [lim1, lim2] (and [lim2, lim3] when twice), accumulated onto row i - 1.
 void integrate_all(int twice, const int& i, const int& j, const double& lim1,
                    const double& lim2, const double& lim3, const double& muj,
                    const double& sigmaj, ctable& il, ctable& ilds, ctable& ildmu)
 {
-    static constexpr double zero = 0.0;
-    static constexpr double one = 1.0;
-
-    il(i, j) = integ2_(twice, lim1, lim2, lim3, zero, one, muj, sigmaj, fct1a_);
-    ildmu(i, j) = integ2_(twice, lim1, lim2, lim3, muj, sigmaj, zero, one, fct4_);
-    ilds(i, j) = integ2_(twice, lim1, lim2, lim3, muj, sigmaj, zero, one, fct5_);
+    double part[3];
+    integrate_joint(lim1, lim2, muj, sigmaj, part);
+    il(i, j) = part[0];
+    ildmu(i, j) = part[1];
+    ilds(i, j) = part[2];
+    if (twice) {
+        integrate_joint(lim2, lim3, muj, sigmaj, part);
+        il(i, j) += part[0];
+        ildmu(i, j) += part[1];
+        ilds(i, j) += part[2];
+    }
     il(i, j) += il(i - 1, j);
     ildmu(i, j) += ildmu(i - 1, j);
     ilds(i, j) += ilds(i - 1, j);
