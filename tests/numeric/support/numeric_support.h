@@ -4,9 +4,7 @@
 #include <cstdio>
 #include <unistd.h>
 
-// Heap allocations (operator new) made by this thread since the program
-// started; compare before and after a call to show it allocates nothing.
-long allocation_count();
+#include "support/alloc_count.h"
 
 // Inside a death-test statement: sends standard output to standard error, so
 // that the one-line console message of a stop can be matched.

@@ -5,29 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <new>
 #include <sstream>
 #include <unistd.h>
 
 #include "model/lroc_common.h"
 #include "output/io_routs.h"
-
-namespace {
-thread_local long allocations = 0;
-}
-
-long allocation_count() { return allocations; }
-
-void* operator new(std::size_t size)
-{
-    ++allocations;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 unit_file::unit_file(int lun) : lun_(lun), open_(false)
 {

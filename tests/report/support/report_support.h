@@ -1,10 +1,11 @@
 // Helpers shared by the report tests: output units bound to real temporary
-// files, the model dimensions of a test case, and an allocation counter.
+// files and the model dimensions of a test case.
 #pragma once
 
 #include <string>
 
 #include "numeric/tables.h"
+#include "support/alloc_count.h"
 
 // Binds an output unit to a fresh temporary file for the life of the object.
 // text() releases the unit and returns everything written to it.
@@ -31,8 +32,6 @@ void set_model(int ndist, int ncat);
 // A covariance matrix that is zero except for the given diagonal.
 void diagonal_xp(ptable& xp, const double* variances, int n);
 
-// Heap allocations (operator new) made by this thread since the program began.
-long allocation_count();
 
 // Lines of a text, each without its line feed.
 int count_lines(const std::string& text);

@@ -1,6 +1,6 @@
-// Counting replacement of the global allocation function, for the checks that
-// the integrator and the inversion work in fixed storage only.
-#include "numeric/support/numeric_support.h"
+// Counting replacement of the global allocation function, linked into every
+// test program.
+#include "support/alloc_count.h"
 
 #include <cstdlib>
 #include <new>
