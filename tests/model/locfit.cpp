@@ -16,6 +16,7 @@
 #include "model/lrocinitp.h"
 #include "model/support/lm_support.h"
 #include "model/support/lm_trace.h"
+#include "support/alloc_count.h"
 
 using namespace lmtest;
 
@@ -324,4 +325,22 @@ TEST(FitDriver, FailedInversionReportsTheRunsDampingValue) {
               "    Boundaries\n"
               "Fit     -0.2000   0.4000   1.0000   1.6000\n"
               "Inital  -0.2000   0.4000   1.0000   1.6000\n");
+}
+
+// The whole fit (initial estimates, every iteration, the covariance matrix and
+// the trace) runs in the fixed tables: not one heap allocation.
+TEST(FitDriver, FitWorksInFixedStorage) {
+    const fit_data d = reader_a();
+    install(d);
+    auto s = std::make_unique<fit_state>();
+    trace_file tf("fixed_storage");
+    ::testing::internal::CaptureStdout();
+    const long before = allocation_count();
+    locfit_(d.freqe, d.freqc, d.xnstim, 1e-8, s->est_bound, s->est_b, s->est_a, s->est_bndinit,
+            s->est_binit, s->est_ainit, s->lamda, s->ll, s->tnet, s->solution, s->xp);
+    const long used = allocation_count() - before;
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(s->solution, 1);
+    EXPECT_GT(s->ll, 2);
+    EXPECT_EQ(used, 0);
 }
