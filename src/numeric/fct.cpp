@@ -25,7 +25,7 @@ double fcts_(int which, const double& x, const double& a, const double& b, const
     case 2:
         return expmusig_(x, a, b);
     default:
-        return expmusig_(x, a, b) * ((x - a) / b);
+        return expmusig_(x, a, b) * (x - a) / b;
     }
 }
 

@@ -25,8 +25,8 @@ double d[romberg_points];  // Neville tableau, downward corrections
 // The three integrands of one interval of the derivative variant, fct1a_
 // (a = 0, b = 1, cc = mu, dd = sigma), fct4_ and fct5_ (a = mu, b = sigma),
 // evaluated together at x: they share the standardized signal value y and
-// fct5_ is fct4_ times y.  Each value is computed exactly as its own routine
-// computes it; `want` says which are still needed.
+// fct5_ is fct4_ times (x - mu), divided by sigma.  Each value is computed
+// exactly as its own routine computes it; `want` says which are still needed.
 void joint_integrands(const double& x, const double& mu, const double& sigma,
                       const bool want[3], double value[3])
 {
@@ -46,7 +46,7 @@ void joint_integrands(const double& x, const double& mu, const double& sigma,
         }
         if (want[2]) {
             ++integrand_evaluations__;
-            value[2] = mu_term * y;
+            value[2] = mu_term * (x - mu) / sigma;
         }
     }
 }

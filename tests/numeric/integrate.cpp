@@ -80,6 +80,28 @@ TEST(Integrands, ValuesAtAPoint)
     EXPECT_EQ(fcts_(3, x, mu, sigma, 0.0, 1.0), fct5_(x, mu, sigma, 0.0, 1.0));
 }
 
+// The sigma-derivative integrand is the mean-derivative one times (x - a),
+// then divided by b, in that order: the last bit of every derivative table,
+// and so the iteration path, depends on it.  The grid holds points where
+// multiplying by the standardized value (x - a)/b instead gives another result.
+TEST(Integrands, SigmaDerivativeMultipliesThenDivides)
+{
+    int differs = 0;
+    for (int ix = 0; ix <= 40; ++ix) {
+        for (const double a : {-1.3, 0.1, 0.7, 2.45}) {
+            for (const double b : {0.3, 0.7, 1.1, 3.3}) {
+                const double x = -5.0 + 0.25 * ix + 0.013;
+                const double e = expmusig_(x, a, b);
+                const double product_first = e * (x - a) / b;
+                EXPECT_EQ(fct5_(x, a, b, zero, one), product_first)
+                    << "x " << x << " a " << a << " b " << b;
+                if (product_first != e * ((x - a) / b)) ++differs;
+            }
+        }
+    }
+    EXPECT_GT(differs, 0) << "the grid must tell the two orders apart";
+}
+
 TEST(Trapzd, StagesRefineTheTrapezoidSum)
 {
     // x^2 on [0, 1] with 1, 2, 4, 8 panels.
