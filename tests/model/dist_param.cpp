@@ -5,10 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "model/lroc_common.h"
 #include "model/support/model_tables.h"
+#include "numeric/fct.h"
+#include "numeric/integrate.h"
 
 namespace {
 
@@ -171,31 +172,43 @@ TEST_F(DistParam, ProbabilitiesBelowTheFloorBecomeTheFloor) {
     EXPECT_GT(fd3(2, 2), 0.5);
 }
 
-// Runs both variants at boundaries that sit exactly on a split point; a
-// second integration range of zero width would end the process (Romberg never
-// converges on it), so the run must reach the explicit exit code.
-void run_at_split_points(const double* z) {
-    set_dims(4, 2, 1);
-    double mu[2] = {1.5, 0.0}, sigma[2] = {1.2, 1.0};
-    static deriv_tables t;
-    static ctable fd, ild, cld;
-    eval_model2(mu, sigma, z, t);
-    distr_param3__(mu, sigma, z, fd, ild, cld);
-    double sum2 = 0.0, sum3 = 0.0;
-    for (int k = 1; k <= 4; ++k) {
-        sum2 += t.fd(k, 1);
-        sum3 += fd(k, 1);
-    }
-    // (The plain variant floors the first target category at 1e-8.)
-    std::exit(std::fabs(sum2 - 1.0) < 1e-9 && std::fabs(sum3 - 1.0) < 1e-7 ? 42 : 1);
-}
+// Lowest and highest boundaries exactly on a split point take the
+// single-range branch.  A zero-width second range would integrate to exactly
+// 0, so the probabilities cannot tell the branches apart; the number of
+// integrand evaluations can: the model must cost exactly what the four
+// single-range integrals of its intervals cost when run directly.
+TEST_F(DistParam, BoundariesOnTheSplitPointsTakeTheSingleRangeBranch) {
+    const double mu = 1.5, sigma = 1.2;
+    double m[2] = {mu, 0.0}, s[2] = {sigma, 1.0};
+    const double zero = 0.0, one = 1.0, lo = -7.0, top = 7.0;
 
-TEST(DistParamDeathTest, BoundariesOnTheSplitPointsTakeTheSingleRangeBranch) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const double derivative_splits[3] = {-3.0, 0.5, 3.0};
-    const double plain_splits[3] = {-4.0, 0.5, 4.0};
-    EXPECT_EXIT(run_at_split_points(derivative_splits), ::testing::ExitedWithCode(42), "");
-    EXPECT_EXIT(run_at_split_points(plain_splits), ::testing::ExitedWithCode(42), "");
+    // Derivative variant, split points -3 and 3.
+    const double z2[3] = {-3.0, 0.5, 3.0};
+    ctable il{}, ilds{}, ildmu{};
+    long long before = integrand_evaluations__;
+    integrate_once__(2, 1, lo, z2[0], mu, sigma, il, ilds, ildmu);
+    integrate_once__(3, 1, z2[0], z2[1], mu, sigma, il, ilds, ildmu);
+    integrate_once__(4, 1, z2[1], z2[2], mu, sigma, il, ilds, ildmu);
+    integrate_once__(5, 1, z2[2], top, mu, sigma, il, ilds, ildmu);
+    const long long single2 = integrand_evaluations__ - before;
+    before = integrand_evaluations__;
+    eval_model2(m, s, z2, t);
+    EXPECT_EQ(integrand_evaluations__ - before, single2);
+    for (int i = 2; i <= 5; ++i)
+        EXPECT_EQ(t.ild(i - 1, 1), std::max(il(i, 1) - il(i - 1, 1), 1e-10)) << i;
+
+    // Plain variant, split points -4 and 4.
+    const double z3[3] = {-4.0, 0.5, 4.0};
+    before = integrand_evaluations__;
+    cumf_(lo, z3[0], zero, one, mu, sigma);
+    cumf_(z3[0], z3[1], zero, one, mu, sigma);
+    cumf_(z3[1], z3[2], zero, one, mu, sigma);
+    const double top_piece = cumf_(z3[2], top, zero, one, mu, sigma);
+    const long long single3 = integrand_evaluations__ - before;
+    before = integrand_evaluations__;
+    distr_param3__(m, s, z3, fd3, ild3, cld3);
+    EXPECT_EQ(integrand_evaluations__ - before, single3);
+    EXPECT_NEAR(ild3(4, 1), top_piece, 1e-15);
 }
 
 // P(X < Z <= upper) for a target (mu, sigma), Z standard normal, X normal:
