@@ -245,11 +245,16 @@ void value_text(const char* kind, const void* ptr, char (&out)[procargs_show_max
         std::snprintf(out, cap, "%c", *static_cast<const char*>(ptr));
 }
 
-// Current setting of an option in the option list.
+// Current setting of an option in the option list; a text value is shown
+// whole (it always fits its destination).
 void display_default(const OPTION& o)
 {
     if (is_flag(o.fmt)) {
         std::printf(" <%s>", *static_cast<const int*>(o.ptr) != 0 ? "Yes" : "No");
+        return;
+    }
+    if (is_text_kind(o.fmt)) {
+        std::printf("[%s]", static_cast<const char*>(o.ptr));
         return;
     }
     char text[procargs_show_max + 1];

@@ -197,6 +197,8 @@ TEST(CommandLine, UsageTextShowsSettingsReadSoFar)
     std::string text = parse({v120, "/?"}).out;
     std::string line = "\nSyntax: varnel [/D] ... [/F]  " + std::string(99, 'v') + "\n";
     EXPECT_NE(text.find(line), std::string::npos) << text;
+    // An option's text setting is shown whole, however long.
+    EXPECT_EQ(parse({"/F" + v120, "/?"}).out, usage("   [Input_file]", "No", v120));
 }
 
 TEST(CommandLine, ArgumentEchoFillsTheLineToColumn61)
