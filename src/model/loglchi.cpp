@@ -1,27 +1,16 @@
 // The likelihood statistics at the final estimates, and their report block.
 #include "model/loglchi.h"
 
-#include "model/dist_param.h"
 #include "model/lroc_stat.h"
 #include "output/io_routs.h"
 
-namespace {
-
-// Category tables of the report's model evaluation.
-ctable rep_fd, rep_ild, rep_cld;
-
-}  // namespace
-
 // All six likelihood statistics at the point (a, b, z) for the report; a(ndist)
-// and b(ndist) must be 0 and 1.
+// and b(ndist) must be 0 and 1.  The same evaluation as a trial point of the
+// fit (the model without derivatives); its work tables are scratch.
 int loglchi_(const double* a, const double* b, const double* z, const ftable& freqc,
              const ftable& freqe, double& logd1, double& logd2, double& logl1, double& logl2,
              double& chi1, double& chi2) {
-    distr_param3__(a, b, z, rep_fd, rep_ild, rep_cld);
-    lroc_logl__(freqc, freqe, rep_fd, rep_ild, rep_cld, logd1, logd2);
-    lroc_logl2__(freqc, freqe, rep_fd, rep_ild, rep_cld, logl1, logl2);
-    lroc_chisq__(freqc, freqe, rep_fd, rep_ild, rep_cld, chi1, chi2);
-    return 0;
+    return lroc_fit__(a, b, z, freqc, freqe, logd1, logd2, logl1, logl2, chi1, chi2);
 }
 
 // Report block of the log-likelihoods, deviances and Pearson statistics.

@@ -94,6 +94,18 @@ bool block_is_nan(const ptable& xp, int n) {
     return true;
 }
 
+// One target, three categories, 100 images per distribution but every count
+// zero: the gradient vanishes at any point (constructed).
+fit_data zero_count_study() {
+    fit_data d;
+    d.ncat = 3;
+    d.ndist = 2;
+    d.noloc = 0;
+    d.xnstim[0] = 100;
+    d.xnstim[1] = 100;
+    return d;
+}
+
 }  // namespace
 
 // The example reader's study fitted from the initial estimates with the
@@ -285,12 +297,7 @@ TEST(IterationTrace, SmallFitFollowsTheIterationRules) {
 // step brings the damping value to 1e-5, which with a step sum of 0 ends the
 // iteration.  The whole trace is known to the byte.
 TEST(IterationTrace, ZeroGradientConvergesAtTheSecondAcceptedStep) {
-    fit_data d;
-    d.ncat = 3;
-    d.ndist = 2;
-    d.noloc = 0;
-    d.xnstim[0] = 100;
-    d.xnstim[1] = 100;
+    const fit_data d = zero_count_study();
     const double a0[2] = {1.0, 0.0}, b0[2] = {1.5, 1.0}, z0[2] = {-0.5, 0.5};
     auto r = run_fit(d, a0, b0, z0, 0.001, "zero");
     EXPECT_EQ(r->solution, 1);
@@ -422,12 +429,7 @@ TEST(IterationTrace, OutOfRangeTrialWritesOneLinePerFailedTestThenTheRefusal) {
 // (321 divisions of 0.001): the loop stops, the console says so, and the
 // fit fails with the smallest accepted step sum (0).
 TEST(IterationTrace, DampingUnderflowToZeroFailsTheFit) {
-    fit_data d;
-    d.ncat = 3;
-    d.ndist = 2;
-    d.noloc = 0;
-    d.xnstim[0] = 100;
-    d.xnstim[1] = 100;
+    const fit_data d = zero_count_study();
     const double a0[2] = {1.0, 0.0}, b0[2] = {1.5, 1.0}, z0[2] = {-0.5, 0.5};
     auto r = run_fit(d, a0, b0, z0, -1.0, "underflow");
     EXPECT_EQ(r->ll, 321);
