@@ -3,8 +3,11 @@
 #pragma once
 
 #include <array>
+#include <cstdio>
 #include <string>
+#include <vector>
 
+#include "varnel/error.h"
 #include "varnel/table.h"
 
 namespace varnel {
@@ -24,5 +27,33 @@ struct Study {
     CountTable incorrect{};
     CountTable correct{};
 };
+
+// Reads a rating data file.  Errors: the file cannot be opened or read (or
+// ends early), or its content has errors; the error's number and text are
+// those the console program shows ("Input file has errors (8)").
+Expected<Study> read_study(const std::string& path);
+// The same from an open stream, read to the end of the data.
+Expected<Study> read_study(std::FILE* file);
+
+// One category's counts of one distribution, wide enough to be checked.
+struct CategoryCounts {
+    long long incorrect = 0;
+    long long correct = 0;
+};
+
+// A study described in memory, before it is checked.
+struct StudyCounts {
+    std::string observer, condition, replication;
+    int noloc = 0;
+    std::vector<std::string> labels;  // one per category, lowest rating first
+    // distributions[0] the non-target distribution, distributions[t] target
+    // t; one entry per category each.
+    std::vector<std::vector<CategoryCounts>> distributions;
+};
+
+// Checks the counts as the data file reader checks a file (capacities,
+// NOLOC, negative counts, counts and totals beyond 2,147,483,647; the error
+// numbers are the reader's) and makes the study.
+Expected<Study> make_study(const StudyCounts& counts);
 
 }  // namespace varnel

@@ -28,5 +28,14 @@ struct Table {
 // Counts by category (row) and distribution (column 1 the non-target
 // distribution, column 1 + t target distribution t).
 using CountTable = Table<int, max_categories, max_distributions>;
+// Frequencies by category and distribution in fit order (the targets first,
+// the non-target distribution last).
+using FrequencyTable = Table<double, max_categories, max_distributions>;
+// Model values by boundary position (row 1 below the lowest boundary, row
+// categories + 1 above the highest) and distribution, in fit order.
+using BoundaryTable = Table<double, max_categories + 1, max_distributions>;
+// Matrices over the fitted parameters: the means of the targets, their
+// standard deviations, then the boundaries.
+using ParameterMatrix = Table<double, max_parameters, max_parameters>;
 
 }  // namespace varnel

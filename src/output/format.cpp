@@ -1,10 +1,12 @@
 // Format-string interpreter and the field rules of the report layout.
-#include "output/format.h"
+#include "varnel/format.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+
+namespace varnel::output {
 
 namespace {
 
@@ -14,7 +16,7 @@ char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' +
 
 // Reads the characters of a format one by one, skipping blanks (blanks are
 // insignificant outside literals).
-struct fmt_cursor {
+struct Cursor {
     const char* s;
     int p;
     char peek()
@@ -54,7 +56,7 @@ void right(char* out, int w, const char* t, int n)
 
 // The host's text for a value that is not a number or is infinite; false for
 // finite values.  A not-a-number value never gets a sign.
-bool field_nonfinite(char* out, int w, double v)
+bool nonfinite_field(char* out, int w, double v)
 {
     if (std::isfinite(v))
         return false;
@@ -67,7 +69,7 @@ bool field_nonfinite(char* out, int w, double v)
     return true;
 }
 
-void rec_raw(fmt_record& rec, const char* s, int n)
+void write_raw(Record& rec, const char* s, int n)
 {
     if (n <= 0)
         return;
@@ -79,6 +81,12 @@ void rec_raw(fmt_record& rec, const char* s, int n)
         }
         return;
     }
+    if (rec.str) {
+        rec.str->append(s, static_cast<size_t>(n));
+        return;
+    }
+    if (!rec.mem)
+        return;
     int room = rec.mem_cap - 1 - rec.mem_len;
     if (n > room) {
         rec.failed = true;
@@ -92,70 +100,70 @@ void rec_raw(fmt_record& rec, const char* s, int n)
 }
 
 // Writes a literal, turning doubled quote characters into one.
-void put_literal(fmt_record& rec, const fmt_list& fl, const fmt_desc& d)
+void put_literal(Record& rec, const Format& fl, const Descriptor& d)
 {
     const char* t = fl.text + d.lit;
     int start = 0;
     for (int k = 0; k < d.len; ++k) {
         if (t[k] == d.delim) {  // first of a doubled quote: write up to and including it
-            rec_put(rec, t + start, k + 1 - start);
+            put_text(rec, t + start, k + 1 - start);
             ++k;
             start = k + 1;
         }
     }
     if (d.len > start)
-        rec_put(rec, t + start, d.len - start);
+        put_text(rec, t + start, d.len - start);
 }
 
 // Writes one value with one data descriptor.
-int put_field(fmt_record& rec, const fmt_desc& d, const fmt_value& v, const char** why)
+int put_field(Record& rec, const Descriptor& d, const Value& v, const char** why)
 {
-    char field[fmt_max_width];
+    char field[max_field_width];
     int w = d.w;
     if (d.code == 'A') {
-        if (v.kind != fmt_value::text) {
+        if (v.kind != Value::text) {
             *why = "A descriptor given a number";
             return -1;
         }
         int len = v.len < 0 ? 0 : v.len;
         if (w < 0)
             w = len;
-        if (w > fmt_max_width) {
+        if (w > max_field_width) {
             *why = "text item wider than a field can be";
             return -1;
         }
-        field_a(field, w, v.s, len);
+        text_field(field, w, v.s, len);
     } else if (d.code == 'I') {
-        if (v.kind != fmt_value::integer) {
+        if (v.kind != Value::integer) {
             *why = "I descriptor given a value that is not an integer";
             return -1;
         }
-        field_i(field, w, d.d, v.i);
+        integer_field(field, w, d.d, v.i);
     } else {
-        if (v.kind != fmt_value::real) {
+        if (v.kind != Value::real) {
             *why = "F, E or G descriptor given a value that is not a real";
             return -1;
         }
         if (d.code == 'F')
-            field_f(field, w, d.d, v.r);
+            fixed_field(field, w, d.d, v.r);
         else if (d.code == 'E')
-            field_e(field, w, d.d, v.r);
+            exponent_field(field, w, d.d, v.r);
         else
-            field_g(field, w, d.d, v.r);
+            general_field(field, w, d.d, v.r);
     }
-    rec_put(rec, field, w);
+    put_text(rec, field, w);
     return 0;
 }
 
 }  // namespace
 
-int fmt_parse(const char* fmt, fmt_list& out, const char** why)
+int parse_format(const char* fmt, Format& out, const char** why)
 {
     out.n = 0;
     out.revert = 1;
     out.text = fmt;
-    fmt_cursor c{fmt, 0};
-    int stack[fmt_max_depth + 1];
+    Cursor c{fmt, 0};
+    int stack[max_group_depth + 1];
     int depth = 0;
     int last_top_group = -1;
 
@@ -173,12 +181,12 @@ int fmt_parse(const char* fmt, fmt_list& out, const char** why)
             ++c.p;
             continue;
         }
-        if (out.n == fmt_max_desc) {
+        if (out.n == max_descriptors) {
             *why = "format has too many edit descriptors";
             return -1;
         }
-        fmt_desc& d = out.d[out.n];
-        d = fmt_desc{' ', ' ', 1, 0, -1, 0, 0, -1};
+        Descriptor& d = out.d[out.n];
+        d = Descriptor{' ', ' ', 1, 0, -1, 0, 0, -1};
         bool has_rep = c.number(d.rep);
         if (has_rep && d.rep == 0) {
             *why = "repeat count 0";
@@ -187,7 +195,7 @@ int fmt_parse(const char* fmt, fmt_list& out, const char** why)
         ch = lower(c.peek());
         switch (ch) {
         case '(':
-            if (depth == fmt_max_depth) {
+            if (depth == max_group_depth) {
                 *why = "groups nested too deeply";
                 return -1;
             }
@@ -253,7 +261,7 @@ int fmt_parse(const char* fmt, fmt_list& out, const char** why)
                 *why = "data descriptor without a width";
                 return -1;
             }
-            if (has_w && (d.w < 1 || d.w > fmt_max_width)) {
+            if (has_w && (d.w < 1 || d.w > max_field_width)) {
                 *why = "field width out of range";
                 return -1;
             }
@@ -265,7 +273,7 @@ int fmt_parse(const char* fmt, fmt_list& out, const char** why)
                 }
             }
             if (d.code == 'F' || d.code == 'E' || d.code == 'G') {
-                if (d.d < 0 || d.d > fmt_max_width) {
+                if (d.d < 0 || d.d > max_field_width) {
                     *why = "F, E or G descriptor needs its decimals";
                     return -1;
                 }
@@ -306,33 +314,50 @@ int fmt_parse(const char* fmt, fmt_list& out, const char** why)
     return 0;
 }
 
-fmt_record fmt_file_record(std::FILE* fp) { return fmt_record{fp, nullptr, 0, 0, 0, 0, false, false, 0}; }
+Record file_record(std::FILE* fp)
+{
+    Record rec;
+    rec.fp = fp;
+    return rec;
+}
 
-fmt_record fmt_memory_record(char* mem, int cap)
+Record memory_record(char* mem, int cap)
 {
     if (cap > 0)
         mem[0] = '\0';
-    return fmt_record{nullptr, mem, cap, 0, 0, 0, false, false, 0};
+    Record rec;
+    rec.mem = mem;
+    rec.mem_cap = cap;
+    return rec;
 }
 
-void rec_put(fmt_record& rec, const char* text, int n)
+Record string_record(std::string& str)
+{
+    Record rec;
+    rec.str = &str;
+    return rec;
+}
+
+Record discard_record() { return Record{}; }
+
+void put_text(Record& rec, const char* text, int n)
 {
     static const char blanks[] = "                                ";
     constexpr int nblanks = static_cast<int>(sizeof blanks) - 1;
     while (rec.pending > 0) {
         int k = rec.pending < nblanks ? rec.pending : nblanks;
-        rec_raw(rec, blanks, k);
+        write_raw(rec, blanks, k);
         rec.col += k;
         rec.pending -= k;
     }
-    rec_raw(rec, text, n);
+    write_raw(rec, text, n);
     rec.col += n;
     rec.open = true;
 }
 
-void rec_end(fmt_record& rec)
+void end_record(Record& rec)
 {
-    rec_raw(rec, "\n", 1);
+    write_raw(rec, "\n", 1);
     rec.col = 0;
     rec.pending = 0;
     rec.open = false;
@@ -342,16 +367,16 @@ void rec_end(fmt_record& rec)
 // when they are used up the walk stops at the next data descriptor or at the
 // closing parenthesis.  Values left at the closing parenthesis start a new
 // record and the walk resumes at the last top-level group (or the start).
-int fmt_write(fmt_record& rec, const char* fmt, const fmt_value* vals, int nval,
+int write_format(Record& rec, const char* fmt, const Value* vals, int nval,
               const char** why)
 {
-    fmt_list fl;
-    if (fmt_parse(fmt, fl, why) != 0)
+    Format fl;
+    if (parse_format(fmt, fl, why) != 0)
         return -1;
     struct level {
         int open;
         int left;
-    } stack[fmt_max_depth];
+    } stack[max_group_depth];
     int depth = 0;
     int vi = 0;
     int vi_at_pass = 0;
@@ -360,7 +385,7 @@ int fmt_write(fmt_record& rec, const char* fmt, const fmt_value* vals, int nval,
     int pc = 1;
     const int outer_close = fl.n - 1;
     while (!done) {
-        const fmt_desc& d = fl.d[pc];
+        const Descriptor& d = fl.d[pc];
         switch (d.code) {
         case '(':
             stack[depth++] = level{pc, d.rep};
@@ -372,7 +397,7 @@ int fmt_write(fmt_record& rec, const char* fmt, const fmt_value* vals, int nval,
                     done = true;
                     break;
                 }
-                rec_end(rec);
+                end_record(rec);
                 vi_at_pass = vi;
                 pc = fl.revert;
                 break;
@@ -394,7 +419,7 @@ int fmt_write(fmt_record& rec, const char* fmt, const fmt_value* vals, int nval,
             break;
         case '/':
             for (int k = 0; k < d.rep; ++k)
-                rec_end(rec);
+                end_record(rec);
             ++pc;
             break;
         case '$':
@@ -423,15 +448,15 @@ int fmt_write(fmt_record& rec, const char* fmt, const fmt_value* vals, int nval,
     if (dollar)
         rec.open = true;
     else
-        rec_end(rec);
+        end_record(rec);
     return 0;
 }
 
 // Iw(.m): the integer right-justified, "-" before the digits when negative,
 // at least m digits; w asterisks when it does not fit.
-void field_i(char* out, int w, int m, int v)
+void integer_field(char* out, int w, int m, int v)
 {
-    char t[fmt_max_width + 24];
+    char t[max_field_width + 24];
     long long x = v;
     bool neg = x < 0;
     char digits[24];
@@ -441,7 +466,7 @@ void field_i(char* out, int w, int m, int v)
     int n = 0;
     if (neg)
         t[n++] = '-';
-    for (int k = nd; k < m && n < fmt_max_width; ++k)
+    for (int k = nd; k < m && n < max_field_width; ++k)
         t[n++] = '0';
     std::memcpy(t + n, digits, static_cast<size_t>(nd));
     n += nd;
@@ -454,11 +479,11 @@ void field_i(char* out, int w, int m, int v)
 // Fw.d: the magnitude rounded to d decimals, "-" only when the rounded text is
 // not all zeros; the leading 0 of a magnitude below 1 gives way when the field
 // is exactly one column short; otherwise asterisks.
-void field_f(char* out, int w, int d, double v)
+void fixed_field(char* out, int w, int d, double v)
 {
-    if (field_nonfinite(out, w, v))
+    if (nonfinite_field(out, w, v))
         return;
-    char t[2 * fmt_max_width + 64];  // the largest double has 309 integer digits
+    char t[2 * max_field_width + 64];  // the largest double has 309 integer digits
     char* mag = t + 1;
     int n = std::snprintf(mag, sizeof t - 1, "%#.*f", d, std::fabs(v));
     if (n < 0 || n >= static_cast<int>(sizeof t) - 1) {
@@ -488,23 +513,23 @@ void field_f(char* out, int w, int d, double v)
 
 // Ew.d: 0.ddd...E+xx with d significant digits; the 0 before the point only
 // where there is room; a three-digit exponent drops the letter E.
-void field_e(char* out, int w, int d, double v)
+void exponent_field(char* out, int w, int d, double v)
 {
-    if (field_nonfinite(out, w, v))
+    if (nonfinite_field(out, w, v))
         return;
-    if (d < 1 || d > fmt_max_width) {
+    if (d < 1 || d > max_field_width) {
         fill(out, w, '*');
         return;
     }
     double mag = std::fabs(v);
-    char t[fmt_max_width + 40];
+    char t[max_field_width + 40];
     int n = std::snprintf(t, sizeof t, "%.*e", d - 1, mag);
     if (n < 0 || n >= static_cast<int>(sizeof t)) {
         fill(out, w, '*');
         return;
     }
     // t is "D.DDDe+XX" (or "De+XX" for one digit): gather the d digits.
-    char body[fmt_max_width + 40];
+    char body[max_field_width + 40];
     int b = 0;
     if (v < 0)
         body[b++] = '-';
@@ -544,10 +569,10 @@ void field_e(char* out, int w, int d, double v)
 // Gw.d: E form for magnitudes below 0.1 (not zero) or of 10**d and more;
 // otherwise F(w-4).(d-i) and four blanks, i the number of integer digits the
 // magnitude needs (1 for zero).
-void field_g(char* out, int w, int d, double v)
+void general_field(char* out, int w, int d, double v)
 {
     constexpr int trailing = 4;
-    if (field_nonfinite(out, w, v))
+    if (nonfinite_field(out, w, v))
         return;
     double mag = std::fabs(v);
     int i = -1;
@@ -563,21 +588,21 @@ void field_g(char* out, int w, int d, double v)
         }
     }
     if (i < 0 || i > d) {
-        field_e(out, w, d, v);
+        exponent_field(out, w, d, v);
         return;
     }
     if (w <= trailing) {
         fill(out, w, '*');
         return;
     }
-    field_f(out, w - trailing, d - i, v);
+    fixed_field(out, w - trailing, d - i, v);
     fill(out + (w - trailing), trailing, ' ');
 }
 
 // Aw: the first w characters of the item, or the item right-justified when it
 // is shorter.  A NUL ends the item's text; the rest of its field counts as
 // blanks.
-void field_a(char* out, int w, const char* s, int len)
+void text_field(char* out, int w, const char* s, int len)
 {
     int start = 0;
     if (len < w) {
@@ -593,7 +618,7 @@ void field_a(char* out, int w, const char* s, int len)
 }
 
 // List-directed integer: one blank and the decimal digits.
-int list_int(char* out, int v) { return std::snprintf(out, list_max_item, " %d", v); }
+int list_integer(char* out, int v) { return std::snprintf(out, max_list_item, " %d", v); }
 
 // List-directed real: one blank, "-" or a blank, then the magnitude with 9
 // significant digits, plain for decimal exponents -4..8, else exponent form;
@@ -609,11 +634,11 @@ int list_real(char* out, double v)
     if (!std::isfinite(v)) {
         if (std::isnan(v))
             out[1] = ' ';
-        return n + std::snprintf(out + n, list_max_item - n, "%s", std::isnan(v) ? "nan" : "inf");
+        return n + std::snprintf(out + n, max_list_item - n, "%s", std::isnan(v) ? "nan" : "inf");
     }
     double mag = std::fabs(v);
     if (mag == 0)
-        return n + std::snprintf(out + n, list_max_item - n, "0.");
+        return n + std::snprintf(out + n, max_list_item - n, "0.");
     char t[40];
     std::snprintf(t, sizeof t, "%.*e", digits - 1, mag);
     char* e = std::strchr(t, 'e');
@@ -633,8 +658,10 @@ int list_real(char* out, double v)
     std::memcpy(out + n, m, static_cast<size_t>(mlen));
     n += mlen;
     if (m == t)
-        n += std::snprintf(out + n, list_max_item - n, "E%c%02d", ex < 0 ? '-' : '+',
+        n += std::snprintf(out + n, max_list_item - n, "E%c%02d", ex < 0 ? '-' : '+',
                            ex < 0 ? -ex : ex);
     out[n] = '\0';
     return n;
 }
+
+}  // namespace varnel::output

@@ -1,0 +1,88 @@
+// What a fit says about the study: standard errors, areas, localization,
+// moments, likelihood statistics, curves and the correlation matrix.
+#pragma once
+
+#include <optional>
+
+#include "varnel/error.h"
+#include "varnel/fit.h"
+
+namespace varnel {
+
+// Likelihood statistics: "1" with the localization outcomes, "2" of the
+// ratings alone (the console report's logd1, logd2, logL1, logL2, chi1, chi2).
+struct LikelihoodStatistics {
+    double log_likelihood = 0.0;          // logd1, without the multinomial constant
+    double log_likelihood_ratings = 0.0;  // logd2
+    double deviance = 0.0;                // logL1, against the saturated model
+    double deviance_ratings = 0.0;        // logL2
+    double pearson = 0.0;                 // chi1
+    double pearson_ratings = 0.0;         // chi2
+};
+
+// A negative variance on the diagonal of the covariance matrix: its standard
+// error is NaN.  The console program notes these in its trace file.
+struct NegativeVariance {
+    enum Kind { mean, sigma, boundary } kind;
+    int index;     // parameter position (means 1.., standard deviations, boundaries)
+    double value;  // the variance
+};
+
+// Points of the fitted curves: thresholds from -5 to 6.96 (spacing 12/298),
+// point 1 below and point 300 above everything.
+inline constexpr int curve_points = 300;
+using CurveTable = Table<double, curve_points, max_distributions>;
+
+struct Summary {
+    // Standard errors of the means and standard deviations per distribution
+    // (fit order; the non-target entry is 0), and of the boundaries.
+    double se_mean[max_distributions] = {};
+    double se_sigma[max_distributions] = {};
+    double se_bounds[max_categories] = {};
+
+    // Per target t (element t - 1), from the fitted parameters.
+    double area_roc[max_targets] = {};              // AreaROC (numerical integration)
+    double se_area_roc[max_targets] = {};
+    double area_lroc[max_targets] = {};             // AreaLROC = 2 AreaROC - 1
+    double loc_accuracy[max_targets] = {};          // P(X > Z)
+    double se_loc_accuracy[max_targets] = {};
+    double adjusted_area_lroc[max_targets] = {};    // with chance localization (when entered)
+    double adjusted_loc_accuracy[max_targets] = {};
+    double dloc[max_targets] = {};                  // localization index d_loc
+    double se_dloc[max_targets] = {};
+    // Probability of correct localization Phi(d_loc / sqrt 2), in closed form;
+    // its standard error is se_loc_accuracy (the same quantity under the model).
+    double pcl[max_targets] = {};
+
+    // Moments of each distribution's rating (fit order) and the binormal d_a
+    // and Az they imply.
+    double moment_mean[max_distributions] = {};
+    double moment_sd[max_distributions] = {};
+    double skew[max_distributions] = {};
+    double kurtosis[max_distributions] = {};
+    double implied_da[max_distributions] = {};
+    double implied_az[max_distributions] = {};
+
+    // Likelihood statistics at the estimate; when the integration could not
+    // evaluate them, the error instead.
+    LikelihoodStatistics likelihood;
+    std::optional<Error> likelihood_error;
+
+    // Fitted curves: false-positive fraction per point; per target the ROC
+    // true-positive fraction, the LROC correct-localization fraction and the
+    // latter with chance localization.
+    double fp[curve_points] = {};
+    CurveTable tp{}, ctp{}, ctp_adjusted{};
+
+    // Standard errors on the diagonal, correlations off it, over the leading
+    // parameters x parameters block.
+    ParameterMatrix correlation{};
+
+    NegativeVariance negative_variances[max_parameters] = {};
+    int negative_variance_count = 0;
+};
+
+// Everything the reports show of a fit.
+Summary summarize(const PreparedStudy& prepared, const FitResult& fit);
+
+}  // namespace varnel
