@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "output/support/output_support.h"
+#include "support/output_support.h"
 
 namespace {
 const double nan_value = std::numeric_limits<double>::quiet_NaN();

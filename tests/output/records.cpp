@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "output/support/output_support.h"
+#include "support/output_support.h"
 
 namespace {
 

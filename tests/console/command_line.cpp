@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/support/child_run.h"
+#include "support/child_run.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/support/temp_dir.h"
+#include "support/temp_dir.h"
 
 struct program_result {
     int status = -1;    // exit status; -1 when the program did not exit normally

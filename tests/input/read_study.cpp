@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/support/child_run.h"
+#include "support/child_run.h"
 #include "model/lroc_common.h"
 
 namespace {

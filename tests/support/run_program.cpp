@@ -1,5 +1,5 @@
 // Subprocess runner for the end-to-end tests.
-#include "driver/support/run_program.h"
+#include "support/run_program.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>

@@ -16,7 +16,7 @@
 #include <iterator>
 #include <string>
 
-#include "driver/support/temp_dir.h"
+#include "support/temp_dir.h"
 
 struct child_result {
     int status = -1;    // exit status; -1 when the child did not exit normally

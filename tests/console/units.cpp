@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "output/console.h"
-#include "output/support/output_support.h"
+#include "support/output_support.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Helpers of the output tests.
-#include "output/support/output_support.h"
+#include "support/output_support.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "driver/lroc_main.h"
-#include "driver/support/child_run.h"
+#include "support/child_run.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "output/support/output_support.h"
+#include "support/output_support.h"
 
 TEST(Routines, SingleOperationRoutines)
 {

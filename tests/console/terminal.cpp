@@ -6,7 +6,7 @@
 #include <string>
 
 #include "output/console.h"
-#include "output/support/output_support.h"
+#include "support/output_support.h"
 
 TEST(Console, AnswerLines)
 {
