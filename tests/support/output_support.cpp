@@ -8,22 +8,24 @@
 #include <sstream>
 #include <unistd.h>
 
-fmt_value R(double r) { return fmt_value{fmt_value::real, 0, r, nullptr, 0}; }
-fmt_value I(int i) { return fmt_value{fmt_value::integer, i, 0.0, nullptr, 0}; }
-fmt_value T(const char* s, int len) { return fmt_value{fmt_value::text, 0, 0.0, s, len}; }
-fmt_value T(const char* s) { return T(s, static_cast<int>(std::string(s).size())); }
+using namespace varnel::output;
 
-std::string fmt_text(const char* fmt, std::initializer_list<fmt_value> vals)
+Value R(double r) { return Value{Value::real, 0, r, nullptr, 0}; }
+Value I(int i) { return Value{Value::integer, i, 0.0, nullptr, 0}; }
+Value T(const char* s, int len) { return Value{Value::text, 0, 0.0, s, len}; }
+Value T(const char* s) { return T(s, static_cast<int>(std::string(s).size())); }
+
+std::string fmt_text(const char* fmt, std::initializer_list<Value> vals)
 {
     static char mem[8192];
-    fmt_record rec = fmt_memory_record(mem, sizeof mem);
+    Record rec = memory_record(mem, sizeof mem);
     const char* why = "";
-    if (fmt_write(rec, fmt, vals.begin(), static_cast<int>(vals.size()), &why) != 0)
+    if (write_format(rec, fmt, vals.begin(), static_cast<int>(vals.size()), &why) != 0)
         return std::string("<fault: ") + why + ">";
     return std::string(mem, static_cast<size_t>(rec.mem_len));
 }
 
-std::string format_one(const char* fmt, fmt_value v)
+std::string format_one(const char* fmt, Value v)
 {
     std::string s = fmt_text(fmt, {v});
     if (!s.empty() && s.back() == '\n')
@@ -51,11 +53,11 @@ std::string read_file(const std::string& path)
     return s.str();
 }
 
-void open_unit(int lun, const std::string& path)
+void open_test_unit(int lun, const std::string& path)
 {
     char field[256];
     std::string name = path.substr(0, sizeof field);
     std::memset(field, ' ', sizeof field);
     std::memcpy(field, name.data(), name.size());
-    open_file__(lun, field, static_cast<int>(sizeof field), " ");
+    varnel::console::open_unit(lun, field, static_cast<int>(sizeof field));
 }
