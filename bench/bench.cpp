@@ -11,17 +11,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "input/confu.h"
-#include "input/getlroc.h"
 #include "lroc_sim.h"
-#include "model/locfit.h"
-#include "model/lroc_common.h"
-#include "numeric/fct.h"
-#include "output/io_routs.h"
+#include "varnel/fit.h"
 
 namespace {
 
@@ -59,51 +55,31 @@ double whole_run(const std::string& dir, const std::string& file)
     return t;
 }
 
-// Data of one fit, read and prepared as the program does with default answers.
-id_field obsvr, cond, inum;
-label_table rating;
-itable freqnon, freq;
-ftable freqe, freqc;
-double xnstim[max_dist];
-double est_a[max_dist], est_b[max_dist], est_z[max_cat + 1];
-double ini_a[max_dist], ini_b[max_dist], ini_z[max_cat];
-ptable xp;
-
-void prepare(const std::string& file)
+// One study read and prepared as the program does with default answers.
+varnel::PreparedStudy prepare(const std::string& file)
 {
-    char name[256];
-    std::memset(name, ' ', sizeof name);
-    std::memcpy(name, file.data(), file.size());
-    int ntardist = 0;
-    getlroc_(name, obsvr, cond, inum, rating, freqnon, freq, ntardist);
-    globals_.ndist = ntardist + 1;
-    purgconfu_(freqnon, freq, rating);
-    globals_.npar = (globals_.ncat - 1) + 2 * (globals_.ndist - 1);
-    for (double& q : qvals_.qset) q = 0.0;
-    qvals_.qflag = 0;
-    setupconfu_(freqnon, freq, freqe, freqc, xnstim);
+    auto study = varnel::read_study(file);
+    if (!study) {
+        std::fprintf(stderr, "%s: %s\n", file.c_str(), study.error().message.c_str());
+        std::exit(1);
+    }
+    auto prepared = varnel::prepare(*study, varnel::FitSettings{});
+    if (!prepared) {
+        std::fprintf(stderr, "%s: %s\n", file.c_str(), prepared.error().message.c_str());
+        std::exit(1);
+    }
+    return *prepared;
 }
 
-// One fit; its console lines go to the null device.
-double fit_once(long long& evaluations)
+// One fit (initial estimates and iteration) in a fresh workspace.
+double fit_once(const varnel::PreparedStudy& prepared, long long& evaluations)
 {
-    const double convcrit = 0.001;
-    double lambda = 0.0, tnet = 0.0;
-    int ll = 0, solution = 0;
-    std::fflush(stdout);
-    int saved = dup(1);
-    int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    long long before = integrand_evaluations__;
+    varnel::Workspace workspace;
     auto t0 = std::chrono::steady_clock::now();
-    locfit_(freqe, freqc, xnstim, convcrit, est_z, est_b, est_a, ini_z, ini_b, ini_a, lambda, ll,
-            tnet, solution, xp);
+    auto result = varnel::fit(prepared, varnel::FitSettings{}, workspace);
     double t = seconds_since(t0);
-    evaluations = integrand_evaluations__ - before;
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    close(null);
+    if (!result) std::fprintf(stderr, "fit failed: %s\n", result.error().message.c_str());
+    evaluations = workspace.integrand_evaluations();
     return t;
 }
 
@@ -113,8 +89,6 @@ int main()
 {
     char dir[] = "/tmp/varnel_bench_XXXXXX";
     if (!mkdtemp(dir)) return 1;
-    const int null_unit = 3;
-    open_file__(null_unit, "/dev/null", 9, " ");
 
     struct size_t_ {
         int targets, categories;
@@ -139,10 +113,8 @@ int main()
         std::vector<double> runs, fits;
         long long evals = 0;
         for (int r = 0; r < repeats; ++r) runs.push_back(whole_run(dir, file));
-        for (int r = 0; r < repeats; ++r) {
-            prepare(path);
-            fits.push_back(fit_once(evals));
-        }
+        const varnel::PreparedStudy prepared = prepare(path);
+        for (int r = 0; r < repeats; ++r) fits.push_back(fit_once(prepared, evals));
         char label[64];
         std::snprintf(label, sizeof label, "%2d targets, %2d categories", sz.targets, sz.categories);
         std::printf("%-24s %12.2f %12.2f %14lld\n", label, 1e3 * median(runs), 1e3 * median(fits), evals);
@@ -156,10 +128,8 @@ int main()
         std::vector<double> runs, fits;
         long long evals = 0;
         for (int r = 0; r < repeats; ++r) runs.push_back(whole_run(examples, file));
-        for (int r = 0; r < repeats; ++r) {
-            prepare(examples + "/" + file);
-            fits.push_back(fit_once(evals));
-        }
+        const varnel::PreparedStudy prepared = prepare(examples + "/" + file);
+        for (int r = 0; r < repeats; ++r) fits.push_back(fit_once(prepared, evals));
         std::printf("%-24s %12.2f %12.2f %14lld\n", "examples/full_capacity", 1e3 * median(runs),
                     1e3 * median(fits), evals);
     }

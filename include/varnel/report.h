@@ -15,8 +15,8 @@ void write_echo(output::Printer& out, const PreparedStudy& prepared);
 // standard deviations and boundaries.
 void write_fit(output::Printer& out, const PreparedStudy& prepared, const FitResult& fit);
 // Parameters with standard errors, areas, localization, moments and the
-// likelihood statistics; with full, also the curves and the standard-error
-// and correlation matrix (the output file).  Returns false, after the blocks
+// likelihood statistics; with full, also the curves (when the summary has
+// them) and the standard-error and correlation matrix (the output file).  Returns false, after the blocks
 // before the likelihood statistics, when the summary could not evaluate them
 // (summary.likelihood_error).
 bool write_summary(output::Printer& out, const PreparedStudy& prepared, const FitResult& fit,

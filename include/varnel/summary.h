@@ -71,6 +71,7 @@ struct Summary {
     // Fitted curves: false-positive fraction per point; per target the ROC
     // true-positive fraction, the LROC correct-localization fraction and the
     // latter with chance localization.
+    bool has_curves = false;
     double fp[curve_points] = {};
     CurveTable tp{}, ctp{}, ctp_adjusted{};
 
@@ -84,5 +85,11 @@ struct Summary {
 
 // Everything the reports show of a fit.
 Summary summarize(const PreparedStudy& prepared, const FitResult& fit);
+// The same into a summary the caller keeps (it is large: about 150 kB);
+// without curves when the caller has no use for them (they are the costliest
+// part), which summarize_curves can add later.
+void summarize(const PreparedStudy& prepared, const FitResult& fit, Summary& into,
+               bool with_curves = true);
+void summarize_curves(const PreparedStudy& prepared, const FitResult& fit, Summary& into);
 
 }  // namespace varnel

@@ -101,11 +101,14 @@ int run(bool debug, const char* inputfile, const char* debugfile)
     report::write_echo(out, *prepared);
     const FitResult result = fit_on_console(*prepared, settings, debug);
     report::write_fit(out, *prepared, result);
-    const auto summary = std::make_unique<Summary>(summarize(*prepared, result));
+    // The curves are only needed for the output file.
+    const auto summary = std::make_unique_for_overwrite<Summary>();
+    summarize(*prepared, result, *summary, false);
     write_summary_pass(out, *prepared, result, *summary, false);
 
     if (open_output_file(file_unit)) {
         out.text("(' File will contain ROC and LROC curves')");
+        summarize_curves(*prepared, result, *summary);
         output::Printer& file = unit(file_unit);
         report::write_echo(file, *prepared);
         report::write_fit(file, *prepared, result);

@@ -1,7 +1,9 @@
 // The fit: initial estimates, the Levenberg-Marquardt iteration and its
 // verdict on the trace.
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "model/initial.h"
 #include "model/iteration.h"
@@ -11,7 +13,11 @@
 
 namespace varnel {
 
-Workspace::Workspace() : tables_(std::make_unique<Tables>()) {}
+static_assert(std::is_trivially_copyable_v<model::DerivativeTables> &&
+              std::is_trivially_copyable_v<model::CategoryTables>);
+
+// The tables are zeroed at the start of every fit.
+Workspace::Workspace() : tables_(std::make_unique_for_overwrite<Tables>()) {}
 Workspace::~Workspace() = default;
 Workspace::Workspace(Workspace&&) noexcept = default;
 Workspace& Workspace::operator=(Workspace&&) noexcept = default;
@@ -65,9 +71,9 @@ Expected<FitResult> fit(const PreparedStudy& prepared, const FitSettings& settin
     // Every work table starts from zero, so that a result never depends on
     // what the workspace fitted before.
     Workspace::Tables& ws = workspace.tables();
-    ws.model = model::DerivativeTables{};
-    ws.trial = model::CategoryTables{};
-    ws.information = ParameterMatrix{};
+    std::memset(&ws.model, 0, sizeof ws.model);
+    std::memset(&ws.trial, 0, sizeof ws.trial);
+    std::memset(&ws.information, 0, sizeof ws.information);
 
     try {
         model::levenberg_marquardt(spec, prepared.counts, criterion, ws, options.trace, result);

@@ -8,17 +8,27 @@ namespace varnel {
 
 Summary summarize(const PreparedStudy& prepared, const FitResult& fit)
 {
+    Summary s;
+    summarize(prepared, fit, s);
+    return s;
+}
+
+// Every field of s is written (the curve tables for the distributions of
+// the study; their other columns are left as they were).
+void summarize(const PreparedStudy& prepared, const FitResult& fit, Summary& s, bool with_curves)
+{
     const ModelSpec& spec = prepared.spec;
     const int nd = spec.distributions;
     const double* mean = fit.estimate.mean;
     const double* sigma = fit.estimate.sigma;
-    Summary s;
     report::standard_errors(spec, mean, sigma, fit.covariance, s);
     report::areas(spec, mean, sigma, s.area_roc, s.area_lroc, s.loc_accuracy,
                   s.adjusted_area_lroc, s.adjusted_loc_accuracy);
     report::localization(nd, mean, sigma, s.pcl, s.dloc);
     report::moments(mean, sigma, nd, s.moment_mean, s.moment_sd, s.skew, s.kurtosis, s.implied_da,
                     s.implied_az);
+    s.likelihood = LikelihoodStatistics{};
+    s.likelihood_error.reset();
     try {
         model::CategoryTables work;
         numeric::Romberg romberg;
@@ -27,10 +37,18 @@ Summary summarize(const PreparedStudy& prepared, const FitResult& fit)
     } catch (const numeric::NumericalStop& stop) {
         s.likelihood_error = Error{ErrorKind::numerical_stop, 0, stop.message()};
     }
-    report::curves(spec, mean, sigma, s.fp, s.tp, s.ctp, s.ctp_adjusted);
     s.correlation = fit.covariance;
     report::correlation_matrix(s.correlation, spec.parameters);
-    return s;
+    s.has_curves = false;
+    if (with_curves)
+        summarize_curves(prepared, fit, s);
+}
+
+void summarize_curves(const PreparedStudy& prepared, const FitResult& fit, Summary& s)
+{
+    report::curves(prepared.spec, fit.estimate.mean, fit.estimate.sigma, s.fp, s.tp, s.ctp,
+                   s.ctp_adjusted);
+    s.has_curves = true;
 }
 
 namespace report {
@@ -90,7 +108,8 @@ bool write_summary(output::Printer& out, const PreparedStudy& prepared, const Fi
         return false;
     write_likelihood(out, s.likelihood);
     if (full) {
-        write_curves(out, nd, s.fp, s.tp, s.ctp, s.ctp_adjusted, adjusted);
+        if (s.has_curves)
+            write_curves(out, nd, s.fp, s.tp, s.ctp, s.ctp_adjusted, adjusted);
         write_correlation(out, spec, s.correlation);
     }
     return true;
