@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <sstream>
 
 #include "case_sim.h"
@@ -157,35 +158,27 @@ TEST(NoMark, TargetCasesAtOrBelowTheThresholdHaveNoMark)
 // Each refused design names what is wrong.
 TEST(DesignError, NamesTheProblem)
 {
-    const auto error_of = [](auto change) {
+    using Change = std::function<void(Design&)>;
+    const std::vector<std::pair<Change, std::string>> cases = {
+        {[](Design& d) { d.readers = 0; }, "readers must be at least 1"},
+        {[](Design& d) { d.targets.pop_back(); }, "cover 1 modalities; the study has 2"},
+        {[](Design& d) { d.target_cases.push_back(4); }, "modality 1 cover 2 classes; the study has 3"},
+        {[](Design& d) { d.target_cases.assign(16, 1); }, "1 to 15 target classes"},
+        {[](Design& d) { d.targets[1][0].sigma = 0; }, "sigma of modality 2 class 1"},
+        {[](Design& d) { d.targets[0][1].q = 1.5; }, "q of modality 1 class 2"},
+        {[](Design& d) { d.variance = {0.5, 0.5, 0.1, 0, 0}; }, "sum to 1.1;"},
+        {[](Design& d) { d.variance.mc = -0.1; }, "between 0 and 1"},
+        {[](Design& d) { d.levels = 1; }, "levels must be 0"},
+        {[](Design& d) { d.levels = 3, d.thresholds = {1.0}; }, "3 levels need 2"},
+        {[](Design& d) { d.levels = 3, d.thresholds = {1.0, 1.0}; }, "strictly ascending"},
+        {[](Design& d) { d.normal_cases = 0, d.target_cases = {0, 0}; }, "no cases"},
+        {[](Design& d) { d.readers = 100000, d.normal_cases = 1000; }, "draw a smaller study"},
+    };
+    EXPECT_EQ(simulate(small_design()).error, "");
+    for (const auto& [change, fragment] : cases) {
         Design d = small_design();
         change(d);
-        return simulate(d).error;
-    };
-    EXPECT_EQ(error_of([](Design&) {}), "");
-    EXPECT_NE(error_of([](Design& d) { d.readers = 0; }).find("readers"), std::string::npos);
-    EXPECT_NE(error_of([](Design& d) { d.targets.pop_back(); }).find("modalities"), std::string::npos);
-    EXPECT_NE(error_of([](Design& d) { d.target_cases.push_back(4); }).find("classes"),
-              std::string::npos);
-    EXPECT_NE(error_of([](Design& d) { d.target_cases = std::vector<int>(16, 1); }).find("1 to 15"),
-              std::string::npos);
-    EXPECT_NE(error_of([](Design& d) { d.targets[1][0].sigma = 0; }).find("sigma of modality 2 class 1"),
-              std::string::npos);
-    EXPECT_NE(error_of([](Design& d) { d.targets[0][1].q = 1.5; }).find("q of modality 1 class 2"),
-              std::string::npos);
-    EXPECT_NE(error_of([](Design& d) { d.variance = {0.5, 0.5, 0.1, 0, 0}; }).find("sum to 1.1"),
-              std::string::npos);
-    EXPECT_NE(error_of([](Design& d) { d.variance.mc = -0.1; }).find("between 0 and 1"),
-              std::string::npos);
-    EXPECT_NE(error_of([](Design& d) { d.levels = 1; }).find("levels"), std::string::npos);
-    EXPECT_NE(error_of([](Design& d) { d.levels = 3, d.thresholds = {1.0}; }).find("need 2"),
-              std::string::npos);
-    EXPECT_NE(error_of([](Design& d) { d.levels = 3, d.thresholds = {1.0, 1.0}; }).find("ascending"),
-              std::string::npos);
-    EXPECT_NE(error_of([](Design& d) { d.normal_cases = 0, d.target_cases = {0, 0}; })
-                  .find("no cases"),
-              std::string::npos);
-    EXPECT_NE(error_of([](Design& d) { d.readers = 100000, d.normal_cases = 1000; })
-                  .find("smaller study"),
-              std::string::npos);
+        const std::string error = simulate(d).error;
+        EXPECT_NE(error.find(fragment), std::string::npos) << error << "\nexpected: " << fragment;
+    }
 }

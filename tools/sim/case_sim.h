@@ -198,9 +198,9 @@ inline std::string levels_error(const Design& d)
     return {};
 }
 
-// The first problem with a design, in the words of gen_cases's options, or
-// "" when it can be drawn.
-inline std::string design_error(const Design& d)
+// The problem with the study's size (readers, modalities, cases per class),
+// or "".  Checked before anything of that size is allocated.
+inline std::string size_error(const Design& d)
 {
     if (d.readers < 1) return "readers must be at least 1";
     if (d.modalities < 1) return "modalities must be at least 1";
@@ -212,16 +212,27 @@ inline std::string design_error(const Design& d)
         if (k < 0) return "target cases must not be negative";
     const long long cases = total_cases(d);
     if (cases < 1) return "the study has no cases; give normal or target cases";
-    if (cases * d.readers * d.modalities > max_readings)
+    // Step by step, so that no product can overflow.
+    if (cases > max_readings || cases * d.readers > max_readings ||
+        cases * d.readers * d.modalities > max_readings)
         return "readers x modalities x cases exceeds " + std::to_string(max_readings) +
                " readings; draw a smaller study";
+    return {};
+}
+
+// The first problem with a design, in the words of gen_cases's options, or
+// "" when it can be drawn.
+inline std::string design_error(const Design& d)
+{
+    if (std::string e = size_error(d); !e.empty()) return e;
+    const int classes = static_cast<int>(d.target_cases.size());
     if (static_cast<int>(d.targets.size()) != d.modalities)
-        return "target parameters are given for " + std::to_string(d.targets.size()) +
-               " modalities, the study has " + std::to_string(d.modalities);
+        return "the target parameters cover " + std::to_string(d.targets.size()) +
+               " modalities; the study has " + std::to_string(d.modalities);
     for (int m = 0; m < d.modalities; ++m) {
         if (static_cast<int>(d.targets[m].size()) != classes)
-            return "modality " + std::to_string(m + 1) + " has target parameters for " +
-                   std::to_string(d.targets[m].size()) + " classes, the study has " +
+            return "the target parameters of modality " + std::to_string(m + 1) + " cover " +
+                   std::to_string(d.targets[m].size()) + " classes; the study has " +
                    std::to_string(classes);
         for (int j = 0; j < classes; ++j)
             if (std::string e = target_error(d.targets[m][j], m, j); !e.empty()) return e;

@@ -125,7 +125,8 @@ int main(int argc, char** argv)
     if (classes < 1 || classes > case_sim::max_classes)
         error = "--classes: give 1 to " + std::to_string(case_sim::max_classes);
     if (error.empty()) d.target_cases = cases_per_class(targets, classes, error);
-    if (error.empty() && d.modalities >= 1)
+    if (error.empty()) error = case_sim::size_error(d);
+    if (error.empty())
         d.targets = target_models(mu, sigma, q, d.modalities, classes, error);
     if (no_mark_opt->count() > 0) d.no_mark_at_or_below = no_mark;
     const case_sim::Simulation sim =
