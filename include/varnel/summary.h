@@ -44,6 +44,7 @@ struct Summary {
     double area_roc[max_targets] = {};              // AreaROC (numerical integration)
     double se_area_roc[max_targets] = {};
     double area_lroc[max_targets] = {};             // AreaLROC = 2 AreaROC - 1
+    double se_area_lroc[max_targets] = {};          // 2 se_area_roc
     double loc_accuracy[max_targets] = {};          // P(X > Z)
     double se_loc_accuracy[max_targets] = {};
     double adjusted_area_lroc[max_targets] = {};    // with chance localization (when entered)

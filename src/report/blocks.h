@@ -9,9 +9,9 @@
 namespace varnel::report {
 
 // Standard errors of the fitted parameters and, by the delta method, of
-// d_loc, AreaROC and the localization accuracy per target (se_mean, se_sigma,
-// se_bounds, se_dloc, se_area_roc, se_loc_accuracy and the negative-variance
-// notes of s).
+// d_loc, AreaROC, AreaLROC and the localization accuracy per target
+// (se_mean, se_sigma, se_bounds, se_dloc, se_area_roc, se_area_lroc,
+// se_loc_accuracy and the negative-variance notes of s).
 void standard_errors(const ModelSpec& spec, const double* mu, const double* sigma,
                      const ParameterMatrix& covariance, Summary& s);
 // Derivatives of AreaROC and of the localization accuracy for targets 1..nd-1.

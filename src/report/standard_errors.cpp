@@ -32,6 +32,7 @@ void standard_errors(const ModelSpec& spec, const double* mu, const double* sigm
     for (int k = 0; k < max_targets; ++k) {
         s.se_dloc[k] = 0.0;
         s.se_area_roc[k] = 0.0;
+        s.se_area_lroc[k] = 0.0;
         s.se_loc_accuracy[k] = 0.0;
     }
     s.negative_variance_count = 0;
@@ -65,6 +66,8 @@ void standard_errors(const ModelSpec& spec, const double* mu, const double* sigm
         const double gsigma = (dsaz[t - 1] - m * duaz[t - 1]) / (sd * sd);
         s.se_area_roc[t - 1] =
             std::sqrt(gmu * gmu * vii + gsigma * gsigma * vkk + 2.0 * gmu * gsigma * vik);
+        // AreaLROC is linear in AreaROC.
+        s.se_area_lroc[t - 1] = 2.0 * s.se_area_roc[t - 1];
 
         s.se_loc_accuracy[t - 1] =
             std::sqrt(dual1[t - 1] * dual1[t - 1] * vii + dsal[t - 1] * dsal[t - 1] * vkk +

@@ -1,0 +1,32 @@
+// libFuzzer harness of the rating data file reader: any bytes are read as a
+// data file; what reads is prepared for a fit and its data echo written.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "varnel/fit.h"
+#include "varnel/report.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    std::FILE* file = fmemopen(bytes.data(), bytes.size() ? bytes.size() : 1, "r");
+    if (file == nullptr)
+        return 0;
+    if (bytes.empty())
+        std::fgetc(file);  // an empty stream: at its end at once
+    const varnel::Expected<varnel::Study> study = varnel::read_study(file);
+    std::fclose(file);
+    if (!study)
+        return 0;
+    const auto prepared = varnel::prepare(*study, varnel::FitSettings{});
+    if (!prepared)
+        return 0;
+    std::string echo;
+    varnel::output::Record rec = varnel::output::string_record(echo);
+    varnel::output::Printer out(rec);
+    varnel::report::write_echo(out, *prepared);
+    if (out.failed())
+        __builtin_trap();
+    return 0;
+}
