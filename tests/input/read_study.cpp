@@ -1,87 +1,69 @@
 // Rating data file reader: the example study in both line-end styles, every
 // error number with a minimal file, capacity and count checks, and the
-// reading rules for keywords, labels, single counts and long lines.  Each
-// read runs in a child process because every fault ends the program.
-#include "input/getlroc.h"
-
+// reading rules for keywords, labels, single counts and long lines.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "support/child_run.h"
-#include "model/lroc_common.h"
+#include "varnel/study.h"
 
 namespace {
 
-// What a successful read left, printed by the child on standard output.
+using varnel::ErrorKind;
+using varnel::Expected;
+using varnel::Study;
+
+// What a read returned, and anything it printed (the reader prints nothing).
 struct read_result {
-    child_result run;
-    std::string obsvr, cond, inum;
-    int ntardist = -1, ncat = -1, noloc = -1;
-    std::vector<std::string> labels;          // of categories 1..ncat
-    std::vector<std::vector<int>> freqnon;    // [m - 1][i - 1]
-    std::vector<std::vector<int>> freq;
+    Expected<Study> study;
+    std::string printed;
 };
 
-std::string pad256(const std::string& name) { return name + std::string(256 - name.size(), ' '); }
-
-// Reads the file path with getlroc_ in a child and decodes its results.
-read_result read_path(const std::string& path, const std::string& stdin_text = "")
+read_result read_with_capture(const std::function<Expected<Study>()>& read)
 {
-    read_result r;
-    r.run = run_in_child(
-        [&] {
-            static id_field obsvr, cond, inum;
-            static label_table rating;
-            static itable freqnon, freq;
-            int ntardist = -1;
-            std::string name = pad256(path);
-            getlroc_(name.c_str(), obsvr, cond, inum, rating, freqnon, freq, ntardist);
-            std::printf("%.64s\n%.64s\n%.64s\n%d %d %d\n", obsvr, cond, inum, ntardist,
-                        globals_.ncat, globals_.noloc);
-            for (int i = 1; i <= globals_.ncat; ++i)
-                std::printf("%.16s\n", rating[i - 1]);
-            for (int m = 1; m <= ntardist + 1; ++m)
-                for (int i = 1; i <= globals_.ncat; ++i)
-                    std::printf("%d %d\n", freqnon(i, m), freq(i, m));
-            return 0;
-        },
-        stdin_text);
-    if (r.run.status != 0)
-        return r;
-    std::string s = r.run.out;
-    size_t pos = 0;
-    auto next_line = [&] {
-        size_t end = s.find('\n', pos);
-        std::string line = s.substr(pos, end - pos);
-        pos = end + 1;
-        return line;
-    };
-    r.obsvr = next_line();
-    r.cond = next_line();
-    r.inum = next_line();
-    std::sscanf(next_line().c_str(), "%d %d %d", &r.ntardist, &r.ncat, &r.noloc);
-    for (int i = 0; i < r.ncat; ++i)
-        r.labels.push_back(next_line());
-    for (int m = 0; m <= r.ntardist; ++m) {
-        r.freqnon.emplace_back();
-        r.freq.emplace_back();
-        for (int i = 0; i < r.ncat; ++i) {
-            int a = 0, b = 0;
-            std::sscanf(next_line().c_str(), "%d %d", &a, &b);
-            r.freqnon.back().push_back(a);
-            r.freq.back().push_back(b);
-        }
-    }
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    Expected<Study> study = read();
+    std::string printed = testing::internal::GetCapturedStdout();
+    printed += testing::internal::GetCapturedStderr();
+    return {std::move(study), printed};
+}
+
+read_result read_path(const std::string& path)
+{
+    return read_with_capture([&] { return varnel::read_study(path); });
+}
+
+// Reads content from an unnamed temporary file, as the console program reads
+// the stream it opened.
+read_result read_text(const std::string& content)
+{
+    std::FILE* f = std::tmpfile();
+    if (f == nullptr)
+        return {varnel::Error{ErrorKind::open_failed, 0, "no temporary file"}, ""};
+    std::fwrite(content.data(), 1, content.size(), f);
+    std::rewind(f);
+    read_result r = read_with_capture([&] { return varnel::read_study(f); });
+    std::fclose(f);
     return r;
 }
 
-read_result read_text(const std::string& content)
+// Why a read failed, for the messages of failed assertions.
+std::string failure(const read_result& r)
 {
-    temp_dir dir;
-    return read_path(dir.write("data.lrc", content));
+    return r.study.ok() ? std::string("read") : r.study.error().message;
+}
+
+// Counts of input distribution m (1 the non-target) in categories 1..ncat.
+std::vector<int> column(const varnel::CountTable& t, int m, int ncat)
+{
+    std::vector<int> v;
+    for (int i = 1; i <= ncat; ++i)
+        v.push_back(t(i, m));
+    return v;
 }
 
 // Lines joined with the given line end.
@@ -135,25 +117,26 @@ TEST(DataFileReader, ExampleStudyReadsAlikeWithCrlfAndLf)
 {
     for (const char* name : {"examples/reader_a.lrc", "examples/reader_a_lf.lrc"}) {
         read_result r = read_path(std::string(VARNEL_SOURCE_DIR) + "/" + name);
-        ASSERT_EQ(r.run.status, 0) << name << r.run.out << r.run.err;
-        EXPECT_EQ(r.obsvr, field(" Reader A", 64)) << name;
-        EXPECT_EQ(r.cond, field(" Baseline", 64)) << name;
-        EXPECT_EQ(r.inum, field(" 1", 64)) << name;
-        EXPECT_EQ(r.ntardist, 1);
-        EXPECT_EQ(r.ncat, 5);
-        EXPECT_EQ(r.noloc, 1);
+        ASSERT_TRUE(r.study.ok()) << name << ": " << failure(r);
+        const Study& s = *r.study;
+        EXPECT_EQ(s.observer, " Reader A") << name;
+        EXPECT_EQ(s.condition, " Baseline") << name;
+        EXPECT_EQ(s.replication, " 1") << name;
+        EXPECT_EQ(s.targets, 1);
+        EXPECT_EQ(s.categories, 5);
+        EXPECT_EQ(s.noloc, 1);
         for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(r.labels[i], field(std::to_string(i + 1), 16)) << name;
-        EXPECT_EQ(r.freqnon[0], (std::vector<int>{0, 25, 15, 12, 8})) << name;
-        EXPECT_EQ(r.freq[0], (std::vector<int>{40, 0, 0, 0, 0})) << name;
-        EXPECT_EQ(r.freqnon[1], (std::vector<int>{0, 6, 5, 3, 1})) << name;
-        EXPECT_EQ(r.freq[1], (std::vector<int>{10, 4, 9, 15, 27})) << name;
-        EXPECT_EQ(r.run.err, "");
+            EXPECT_EQ(s.labels[i], field(std::to_string(i + 1), 16)) << name;
+        EXPECT_EQ(column(s.incorrect, 1, 5), (std::vector<int>{0, 25, 15, 12, 8})) << name;
+        EXPECT_EQ(column(s.correct, 1, 5), (std::vector<int>{40, 0, 0, 0, 0})) << name;
+        EXPECT_EQ(column(s.incorrect, 2, 5), (std::vector<int>{0, 6, 5, 3, 1})) << name;
+        EXPECT_EQ(column(s.correct, 2, 5), (std::vector<int>{10, 4, 9, 15, 27})) << name;
+        EXPECT_EQ(r.printed, "");
     }
 }
 
-// Every fault of the file's content: its error number on standard output,
-// without a line end, and status 1; nothing on standard error.
+// Every fault of the file's content: a bad-data error with its number and the
+// text the console program shows; nothing printed.
 TEST(DataFileReader, EveryFaultHasItsErrorNumber)
 {
     struct fault {
@@ -203,9 +186,13 @@ TEST(DataFileReader, EveryFaultHasItsErrorNumber)
             if (c.lf_only && eol != "\n")
                 continue;
             read_result r = read_text(join(c.lines, eol));
-            EXPECT_EQ(r.run.status, 1) << c.what;
-            EXPECT_EQ(r.run.out, "Input file has errors (" + std::to_string(c.error) + ")") << c.what;
-            EXPECT_EQ(r.run.err, "") << c.what;
+            ASSERT_FALSE(r.study.ok()) << c.what;
+            EXPECT_EQ(r.study.error().kind, ErrorKind::bad_data) << c.what;
+            EXPECT_EQ(r.study.error().number, c.error) << c.what;
+            EXPECT_EQ(r.study.error().message,
+                      "Input file has errors (" + std::to_string(c.error) + ")")
+                << c.what;
+            EXPECT_EQ(r.printed, "") << c.what;
         }
     }
 }
@@ -219,14 +206,16 @@ TEST(DataFileReader, FileEndingEarlyIsAReadError)
     lines.pop_back();
     for (const std::vector<std::string>& l : {lines, std::vector<std::string>{}}) {
         read_result r = read_text(join(l, "\r\n"));
-        EXPECT_EQ(r.run.status, 1);
-        EXPECT_EQ(r.run.out, "");
-        EXPECT_EQ(r.run.err, "Error reading input file: unexpected end of file\n");
+        ASSERT_FALSE(r.study.ok());
+        EXPECT_EQ(r.study.error().kind, ErrorKind::read_failed);
+        EXPECT_EQ(r.study.error().message, "Error reading input file: unexpected end of file");
+        EXPECT_EQ(r.printed, "");
     }
 }
 
 // Text values keep their last character with LF line ends and lose only the
-// carriage return with CRLF; an empty value is all blanks.
+// carriage return with CRLF; an empty value stays empty (the report pads the
+// identifiers to their 64-character fields).
 TEST(DataFileReader, TextValuesWithEitherLineEnd)
 {
     for (const char* eol : {"\n", "\r\n"}) {
@@ -235,14 +224,14 @@ TEST(DataFileReader, TextValuesWithEitherLineEnd)
         if (std::string(eol) == "\n")
             l[2] = "CONDITION: \t";
         read_result r = read_text(join(l, eol));
-        ASSERT_EQ(r.run.status, 0) << r.run.out;
-        EXPECT_EQ(r.obsvr, field(" Reader A ", 64));
-        EXPECT_EQ(r.cond, field(std::string(eol) == "\n" ? " \t" : "", 64));
+        ASSERT_TRUE(r.study.ok()) << failure(r);
+        EXPECT_EQ(r.study->observer, " Reader A ");
+        EXPECT_EQ(r.study->condition, std::string(eol) == "\n" ? " \t" : "");
     }
     // A value longer than the field is cut at 64 characters.
     read_result r = read_text(join(with_line(3, "REPLICATION:" + std::string(70, 'r')), "\r\n"));
-    ASSERT_EQ(r.run.status, 0);
-    EXPECT_EQ(r.inum, std::string(64, 'r'));
+    ASSERT_TRUE(r.study.ok()) << failure(r);
+    EXPECT_EQ(r.study->replication, std::string(64, 'r'));
 }
 
 TEST(DataFileReader, HeaderAndKeywordSpellings)
@@ -253,9 +242,9 @@ TEST(DataFileReader, HeaderAndKeywordSpellings)
     l[4] = "::NDIST:  1 distributions";
     l.insert(l.begin(), {"", ""});
     read_result r = read_text(join(l, "\r\n"));
-    ASSERT_EQ(r.run.status, 0) << r.run.out;
-    EXPECT_EQ(r.ncat, 3);
-    EXPECT_EQ(r.ntardist, 1);
+    ASSERT_TRUE(r.study.ok()) << failure(r);
+    EXPECT_EQ(r.study->categories, 3);
+    EXPECT_EQ(r.study->targets, 1);
 
     // Blank lines between the lines are skipped; a value that is not a
     // number leaves the count at 0.
@@ -263,9 +252,9 @@ TEST(DataFileReader, HeaderAndKeywordSpellings)
     l[6] = "NOLOC: none";
     l.insert(l.begin() + 9, "");
     r = read_text(join(l, "\n"));
-    ASSERT_EQ(r.run.status, 0) << r.run.out;
-    EXPECT_EQ(r.noloc, 0);
-    EXPECT_EQ(r.freqnon[0][1], 25);
+    ASSERT_TRUE(r.study.ok()) << failure(r);
+    EXPECT_EQ(r.study->noloc, 0);
+    EXPECT_EQ(r.study->incorrect(2, 1), 25);
 }
 
 TEST(DataFileReader, NolocLineIsOptional)
@@ -274,11 +263,11 @@ TEST(DataFileReader, NolocLineIsOptional)
     l.erase(l.begin() + 6);
     l[6] = "Non-target distribution: 0";
     read_result r = read_text(join(l, "\r\n"));
-    ASSERT_EQ(r.run.status, 0) << r.run.out;
-    EXPECT_EQ(r.noloc, 0);
+    ASSERT_TRUE(r.study.ok()) << failure(r);
+    EXPECT_EQ(r.study->noloc, 0);
     // Row 1 may still hold a single count, stored as correct localizations.
-    EXPECT_EQ(r.freq[1][0], 10);
-    EXPECT_EQ(r.freqnon[1][0], 0);
+    EXPECT_EQ(r.study->correct(1, 2), 10);
+    EXPECT_EQ(r.study->incorrect(1, 2), 0);
 }
 
 TEST(DataFileReader, SingleCountsAllowedInFirstNolocPlusOneRows)
@@ -290,17 +279,19 @@ TEST(DataFileReader, SingleCountsAllowedInFirstNolocPlusOneRows)
                                   "Target", " a                  5", " b                  6 1",
                                   " c                  7", " d                  3   15 extra"};
     read_result r = read_text(join(l, "\r\n"));
-    ASSERT_EQ(r.run.status, 0) << r.run.out;
-    EXPECT_EQ(r.noloc, 2);
+    ASSERT_TRUE(r.study.ok()) << failure(r);
+    EXPECT_EQ(r.study->noloc, 2);
     // Two counts in a category without localization are kept apart.
-    EXPECT_EQ(r.freqnon[1], (std::vector<int>{0, 6, 0, 3}));
-    EXPECT_EQ(r.freq[1], (std::vector<int>{5, 1, 7, 15}));
+    EXPECT_EQ(column(r.study->incorrect, 2, 4), (std::vector<int>{0, 6, 0, 3}));
+    EXPECT_EQ(column(r.study->correct, 2, 4), (std::vector<int>{5, 1, 7, 15}));
     // The last table's labels remain.
-    EXPECT_EQ(r.labels[1], field("b", 16));
+    EXPECT_EQ(r.study->labels[1], field("b", 16));
 
     l[11] = " 4                  1";
     r = read_text(join(l, "\r\n"));
-    EXPECT_EQ(r.run.out, "Input file has errors (8)");
+    ASSERT_FALSE(r.study.ok());
+    EXPECT_EQ(r.study.error().number, 8);
+    EXPECT_EQ(r.study.error().message, "Input file has errors (8)");
 }
 
 TEST(DataFileReader, NoTargetDistributionsReadsOnlyTheNonTargetTable)
@@ -309,9 +300,9 @@ TEST(DataFileReader, NoTargetDistributionsReadsOnlyTheNonTargetTable)
     l[4] = "NDIST: 0";
     l.resize(11);
     read_result r = read_text(join(l, "\n"));
-    ASSERT_EQ(r.run.status, 0) << r.run.out;
-    EXPECT_EQ(r.ntardist, 0);
-    EXPECT_EQ(r.freq[0], (std::vector<int>{40, 0, 0}));
+    ASSERT_TRUE(r.study.ok()) << failure(r);
+    EXPECT_EQ(r.study->targets, 0);
+    EXPECT_EQ(column(r.study->correct, 1, 3), (std::vector<int>{40, 0, 0}));
 }
 
 TEST(DataFileReader, FullCapacityAndLargestCounts)
@@ -326,11 +317,11 @@ TEST(DataFileReader, FullCapacityAndLargestCounts)
     }
     // The sixteenth table's total, 2,147,479,383, is just below the 32-bit limit.
     read_result r = read_text(join(l, "\r\n"));
-    ASSERT_EQ(r.run.status, 0) << r.run.out;
-    EXPECT_EQ(r.ntardist, 15);
-    EXPECT_EQ(r.ncat, 17);
-    EXPECT_EQ(r.freq[15][16], 2147453647);
-    EXPECT_EQ(r.freq[14][0], 1501);
+    ASSERT_TRUE(r.study.ok()) << failure(r);
+    EXPECT_EQ(r.study->targets, 15);
+    EXPECT_EQ(r.study->categories, 17);
+    EXPECT_EQ(r.study->correct(17, 16), 2147453647);
+    EXPECT_EQ(r.study->correct(1, 15), 1501);
 }
 
 // A line longer than 99 characters (line end included) is read in pieces of
@@ -342,16 +333,16 @@ TEST(DataFileReader, LongLinesAreReadInPiecesOf99)
     l[7] = std::string(99, 'h') + row("x", "41");
     l.erase(l.begin() + 8);
     read_result r = read_text(join(l, "\n"));
-    ASSERT_EQ(r.run.status, 0) << r.run.out;
-    EXPECT_EQ(r.freq[0][0], 41);
-    EXPECT_EQ(r.freqnon[0][1], 25);
+    ASSERT_TRUE(r.study.ok()) << failure(r);
+    EXPECT_EQ(r.study->correct(1, 1), 41);
+    EXPECT_EQ(r.study->incorrect(2, 1), 25);
 
     // A row of 98 characters plus its line feed is still one line.
     l = base_lines();
     l[8] = row("1", "40") + std::string(98 - row("1", "40").size(), ' ');
     r = read_text(join(l, "\n"));
-    ASSERT_EQ(r.run.status, 0) << r.run.out;
-    EXPECT_EQ(r.freq[0][0], 40);
+    ASSERT_TRUE(r.study.ok()) << failure(r);
+    EXPECT_EQ(r.study->correct(1, 1), 40);
 }
 
 }  // namespace

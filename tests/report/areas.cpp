@@ -3,21 +3,19 @@
 
 #include <gtest/gtest.h>
 
-#include "model/lroc_common.h"
-#include "numeric/cum_pdf1.h"
-#include "report/reports.h"
 #include "report/support/report_support.h"
 
 namespace {
+
+namespace report = varnel::report;
 
 struct areas {
     double roc[15], lroc[15], loc[15], adjarea[15], adjloc[15];
 };
 
-void compute(int ndist, const double* a, const double* b, areas& r)
+void compute(const varnel::ModelSpec& spec, const double* a, const double* b, areas& r)
 {
-    globals_.ndist = ndist;
-    areasroc_(a, b, r.roc, r.lroc, r.loc, r.adjarea, r.adjloc);
+    report::areas(spec, a, b, r.roc, r.lroc, r.loc, r.adjarea, r.adjloc);
 }
 
 // AreaROC = 1 - int phi(z) Phi(z) Phi((z-mu)/sigma) dz and
@@ -49,7 +47,7 @@ TEST(Areas, WorkedTargetsAndIdentity)
 {
     const double a[4] = {1.5, 0.0, 3.0, 0.0}, b[4] = {1.2, 1.0, 0.7, 1.0};
     areas r;
-    compute(4, a, b, r);
+    compute(model_spec(4, 2), a, b, r);
     EXPECT_NEAR(r.roc[0], 0.8702, 5e-5);
     EXPECT_NEAR(r.lroc[0], 0.7405, 5e-5);
     EXPECT_NEAR(r.loc[0], 0.8315, 5e-5);
@@ -75,20 +73,20 @@ TEST(Areas, WorkedTargetsAndIdentity)
 TEST(Areas, ChanceAdjustedValues)
 {
     const double a[3] = {1.5, 0.8, 0.0}, b[3] = {1.2, 1.0, 1.0};
-    set_model(3, 4);
-    qvals_.qflag = 1;
-    qset(1) = 0.25;
-    qset(2) = 1.0;
+    varnel::ModelSpec spec = model_spec(3, 4);
+    spec.chance_entered = true;
+    spec.chance[0] = 0.25;
+    spec.chance[1] = 1.0;
     areas r;
-    compute(3, a, b, r);
+    compute(spec, a, b, r);
     EXPECT_NEAR(r.adjarea[0], r.lroc[0] + 0.25 * (r.roc[0] - r.lroc[0]), 1e-15);
     EXPECT_NEAR(r.adjloc[0], 0.75 * r.loc[0] + 0.25, 1e-15);
     EXPECT_NEAR(r.adjarea[1], r.roc[1], 1e-15);
     EXPECT_EQ(r.adjloc[1], 1.0);
 
-    qvals_.qflag = 0;
+    spec.chance_entered = false;
     for (int t = 0; t < 15; ++t) r.adjarea[t] = r.adjloc[t] = -7.0;
-    compute(3, a, b, r);
+    compute(spec, a, b, r);
     EXPECT_EQ(r.adjarea[0], -7.0);
     EXPECT_EQ(r.adjloc[1], -7.0);
 }
@@ -99,9 +97,8 @@ TEST(Areas, TableText)
 {
     const double a[3] = {1.5, 0.0, 0.0}, b[3] = {1.2, 1.0, 1.0};
     const double seaz[2] = {0.01256, 0.0}, seal[2] = {0.02, 0.03126};
-    set_model(3, 3);
     areas r;
-    compute(3, a, b, r);
+    compute(model_spec(3, 3), a, b, r);
     const char* head =
         "\n"
         "Used numerical integration from parameter values\n"
@@ -110,17 +107,17 @@ TEST(Areas, TableText)
         "   std err     0.0126   0.0000\n"
         "AreaLROC       0.7405   0.3332\n";
     {
-        unit_file out(21);
-        wrtareas2_(out.lun(), 3, r.roc, r.lroc, r.loc, seaz, seal, 0, r.adjarea, r.adjloc);
-        EXPECT_EQ(out.text(), std::string(head) +
+        text_printer p;
+        report::write_areas(p.out, 3, r.roc, r.lroc, r.loc, seaz, seal, false, r.adjarea, r.adjloc);
+        EXPECT_EQ(p.text, std::string(head) +
                                   "Loc Accuracy   0.8315   0.5000\n"
                                   "   std err     0.0200   0.0313\n");
     }
     const double adjarea[2] = {0.5, 0.75}, adjloc[2] = {0.125, -0.5};
     {
-        unit_file out(21);
-        wrtareas2_(out.lun(), 3, r.roc, r.lroc, r.loc, seaz, seal, 1, adjarea, adjloc);
-        EXPECT_EQ(out.text(), std::string(head) +
+        text_printer p;
+        report::write_areas(p.out, 3, r.roc, r.lroc, r.loc, seaz, seal, true, adjarea, adjloc);
+        EXPECT_EQ(p.text, std::string(head) +
                                   "AdjArea        0.5000   0.7500\n"
                                   "Loc Accuracy   0.8315   0.5000\n"
                                   "Adj Loc Acc    0.1250  -0.5000\n"

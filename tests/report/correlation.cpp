@@ -4,13 +4,22 @@
 
 #include <gtest/gtest.h>
 
-#include "model/lroc_common.h"
-#include "report/reports.h"
 #include "report/support/report_support.h"
 
 namespace {
 
-ptable xp;
+namespace report = varnel::report;
+
+varnel::ParameterMatrix xp;
+
+// The matrix report as the output file has it: xp converted in place, then written.
+std::string matrix_text(const varnel::ModelSpec& spec)
+{
+    report::correlation_matrix(xp, spec.parameters);
+    text_printer p;
+    report::write_correlation(p.out, spec, xp);
+    return p.text;
+}
 
 // Heading and label widths: headings and elements 9 characters, labels 5.
 std::string heading(char letter, int n) { return std::string(n <= 9 ? 7 : 6, ' ') + letter + std::to_string(n); }
@@ -31,15 +40,12 @@ std::string mean_sigma_heading(int nd)
 // 0.2, 0.3, 0.1 and correlations 0.4 (m2, s2), -0.5 (m2, b1), 0.25 (s2, b1).
 TEST(MatrixReport, OneTargetTwoCategories)
 {
-    set_model(2, 2);
     const double v[3] = {0.04, 0.09, 0.01};
-    diagonal_xp(xp, v, 3);
+    diagonal_covariance(xp, v, 3);
     xp(1, 2) = xp(2, 1) = 0.4 * 0.2 * 0.3;
     xp(1, 3) = xp(3, 1) = -0.5 * 0.2 * 0.1;
     xp(2, 3) = xp(3, 2) = 0.25 * 0.3 * 0.1;
-    unit_file out(25);
-    wrtxp_(out.lun(), xp);
-    EXPECT_EQ(out.text(),
+    EXPECT_EQ(matrix_text(model_spec(2, 2)),
               "\n"
               "    Standard Error -- Correlation matrix\n"
               "\n"
@@ -64,13 +70,11 @@ TEST(MatrixReport, OneTargetTwoCategories)
 // s10, with one more blank before m10; sigma rows are labelled s2..s11.
 TEST(MatrixReport, TwoDigitDistributionLabels)
 {
-    set_model(11, 3);  // npar = 2 + 20
+    const varnel::ModelSpec spec = model_spec(11, 3);  // npar = 2 + 20
     double v[22];
     for (double& x : v) x = 1.0;
-    diagonal_xp(xp, v, 22);
-    unit_file out(25);
-    wrtxp_(out.lun(), xp);
-    const std::string text = out.text();
+    diagonal_covariance(xp, v, 22);
+    const std::string text = matrix_text(spec);
     const std::string h = mean_sigma_heading(11);
     EXPECT_EQ(line_of(text, 4), h);
     EXPECT_EQ(h.size(), 2u + 20 * 9);
@@ -97,14 +101,12 @@ TEST(MatrixReport, TwoDigitDistributionLabels)
 TEST(MatrixReport, BoundaryHeadings)
 {
     for (int ncat : {10, 12}) {
-        set_model(2, ncat);
-        const int npar = globals_.npar;
+        const varnel::ModelSpec spec = model_spec(2, ncat);
+        const int npar = spec.parameters;
         double v[46];
         for (int i = 0; i < npar; ++i) v[i] = 0.25;
-        diagonal_xp(xp, v, npar);
-        unit_file out(25);
-        wrtxp_(out.lun(), xp);
-        const std::string text = out.text();
+        diagonal_covariance(xp, v, npar);
+        const std::string text = matrix_text(spec);
         std::string h = " ";
         for (int b = 1; b <= ncat - 1; ++b) h += heading('b', b);
         EXPECT_EQ(line_of(text, 9), h) << "ncat " << ncat;
@@ -127,13 +129,10 @@ TEST(MatrixReport, BoundaryHeadings)
 // its row and column; the rest of the report is unaffected.
 TEST(MatrixReport, NegativeVarianceRendersNaN)
 {
-    set_model(2, 2);
     const double v[3] = {0.04, -0.09, 0.01};
-    diagonal_xp(xp, v, 3);
+    diagonal_covariance(xp, v, 3);
     xp(1, 3) = xp(3, 1) = 0.5 * 0.2 * 0.1;
-    unit_file out(25);
-    wrtxp_(out.lun(), xp);
-    const std::string text = out.text();
+    const std::string text = matrix_text(model_spec(2, 2));
     EXPECT_EQ(line_of(text, 5), " m2  0.20000      nan  ");
     EXPECT_EQ(line_of(text, 6), " s2      nan      nan  ");
     EXPECT_EQ(line_of(text, 10), " b1  0.10000  ");

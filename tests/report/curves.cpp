@@ -4,14 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include "model/lroc_common.h"
-#include "report/reports.h"
 #include "report/support/report_support.h"
 
 namespace {
 
-double fp[300];
-curve_table tp, ctp, ctpadj;
+namespace report = varnel::report;
+
+double fp[varnel::curve_points];
+varnel::CurveTable tp, ctp, ctpadj;
 
 double phi_cdf(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
 
@@ -21,17 +21,17 @@ double phi_cdf(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
 // 0.0719; the last row is all zeros.
 TEST(Curves, WorkedTargetWithChanceValue)
 {
-    set_model(2, 3);
-    qvals_.qflag = 1;
-    qset(1) = 0.25;
+    varnel::ModelSpec spec = model_spec(2, 3);
+    spec.chance_entered = true;
+    spec.chance[0] = 0.25;
     const double a[2] = {1.5, 0.0}, b[2] = {1.2, 1.0};
-    lroccurves_(a, b, fp, tp, ctp, ctpadj);
+    report::curves(spec, a, b, fp, tp, ctp, ctpadj);
     EXPECT_NEAR(ctp(1, 1), 0.8315, 5e-5);
     EXPECT_NEAR(ctpadj(1, 1), 0.8737, 5e-5);
 
-    unit_file out(24);
-    wrtcurves_(out.lun(), 2, fp, tp, ctp, ctpadj, 1);
-    const std::string text = out.text();
+    text_printer p;
+    report::write_curves(p.out, 2, fp, tp, ctp, ctpadj, true);
+    const std::string& text = p.text;
     ASSERT_EQ(count_lines(text), 3 + 34);
     EXPECT_EQ(line_of(text, 0), "");
     EXPECT_EQ(line_of(text, 1), "Curves from fit distribution parameters");
@@ -46,12 +46,11 @@ TEST(Curves, WorkedTargetWithChanceValue)
 // point 300.  Each target column is 15 characters wide with two values.
 TEST(Curves, ThirtyFourRowsTwoValuesPerTarget)
 {
-    set_model(3, 3);
     const double a[3] = {1.5, 0.0, 0.0}, b[3] = {1.2, 1.0, 1.0};
-    lroccurves_(a, b, fp, tp, ctp, ctpadj);
-    unit_file out(24);
-    wrtcurves_(out.lun(), 3, fp, tp, ctp, ctpadj, 0);
-    const std::string text = out.text();
+    report::curves(model_spec(3, 3), a, b, fp, tp, ctp, ctpadj);
+    text_printer p;
+    report::write_curves(p.out, 3, fp, tp, ctp, ctpadj, false);
+    const std::string& text = p.text;
     ASSERT_EQ(count_lines(text), 3 + 34);
     EXPECT_EQ(line_of(text, 2), " False Pos      Tar 1          Tar 2    ");
     EXPECT_EQ(line_of(text, 3), "  1.00000   1.0000 0.8315  1.0000 0.5000");
@@ -70,17 +69,17 @@ TEST(Curves, ThirtyFourRowsTwoValuesPerTarget)
 }
 
 // A target identical to the non-target: TP(z) = 1 - Phi(z)^2 and
-// CTP(z) = (1 - Phi(z)^2)/2 up to the rectangle rule; with qset = 1 the
-// adjusted curve is the ROC curve, with qset = 0 it is the LROC curve.
+// CTP(z) = (1 - Phi(z)^2)/2 up to the rectangle rule; with chance value 1 the
+// adjusted curve is the ROC curve, with 0 it is the LROC curve.
 // Phi is an erfc approximation good to about 1.2e-7 relative.
 TEST(Curves, IndistinguishableTargetAndChanceExtremes)
 {
-    set_model(3, 3);
-    qvals_.qflag = 1;
-    qset(1) = 1.0;
-    qset(2) = 0.0;
+    varnel::ModelSpec spec = model_spec(3, 3);
+    spec.chance_entered = true;
+    spec.chance[0] = 1.0;
+    spec.chance[1] = 0.0;
     const double a[3] = {0.0, 0.0, 0.0}, b[3] = {1.0, 1.0, 1.0};
-    lroccurves_(a, b, fp, tp, ctp, ctpadj);
+    report::curves(spec, a, b, fp, tp, ctp, ctpadj);
     EXPECT_EQ(fp[0], 1.0);
     EXPECT_EQ(fp[299], 0.0);
     for (int i = 2; i <= 299; ++i) {

@@ -3,10 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "report/reports.h"
 #include "report/support/report_support.h"
 
 namespace {
+
+namespace report = varnel::report;
 
 // d_loc = mu sqrt(2/(1+sigma^2)) and P(correct) = Phi(mu / sqrt(1+sigma^2))
 // against the N(0, 1) non-target, for a spread of targets: the worked target
@@ -16,7 +17,7 @@ TEST(LocalizationProbability, ClosedForm)
 {
     const double a[5] = {1.5, 0.0, -0.7, 0.9, 0.0}, b[5] = {1.2, 1.0, 0.8, 1.0, 1.0};
     double pcl[15], dloc[15];
-    pclroc_(5, a, b, pcl, dloc);
+    report::localization(5, a, b, pcl, dloc);
     EXPECT_NEAR(dloc[0], 1.3580, 5e-5);
     EXPECT_NEAR(pcl[0], 0.8315, 5e-5);
     EXPECT_EQ(dloc[1], 0.0);
@@ -39,12 +40,12 @@ TEST(LocalizationProbability, TableText)
 {
     const double a[3] = {1.5, -0.7, 0.0}, b[3] = {1.2, 0.8, 1.0};
     double pcl[15], dloc[15];
-    pclroc_(3, a, b, pcl, dloc);
+    report::localization(3, a, b, pcl, dloc);
     const double sedloc[2] = {0.1125, 0.25}, sepcl[2] = {0.02, 0.0};
-    unit_file out(22);
-    wrtpcl2_(out.lun(), 3, dloc, sedloc, pcl, sepcl);
+    text_printer p;
+    report::write_localization(p.out, 3, dloc, sedloc, pcl, sepcl);
     // Target 2: d_loc = -0.7 sqrt(2/1.64) = -0.7730, P = Phi(-0.7/sqrt(1.64)) = 0.2923.
-    EXPECT_EQ(out.text(),
+    EXPECT_EQ(p.text,
               "\n"
               "Direct calculation from parameter values\n"
               "Dloc            1.3580  -0.7730\n"

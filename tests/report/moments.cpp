@@ -3,10 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "report/reports.h"
 #include "report/support/report_support.h"
 
 namespace {
+
+namespace report = varnel::report;
 
 struct moments {
     double mean[16], sd[16], skew[16], kurt[16], da[16], az[16];
@@ -19,7 +20,7 @@ TEST(Moments, WorkedDistributions)
 {
     const double a[3] = {1.5, 0.0, 0.0}, b[3] = {1.2, 1.0, 1.0};
     moments m;
-    moments_(a, b, 3, m.mean, m.sd, m.skew, m.kurt, m.da, m.az);
+    report::moments(a, b, 3, m.mean, m.sd, m.skew, m.kurt, m.da, m.az);
 
     // Non-target N(0, 1): mean, skew, d_a zero to print accuracy, Az 0.5;
     // sd about 1.006 and excess kurtosis about 0.19 from the floor.
@@ -58,9 +59,9 @@ TEST(Moments, TableText)
     const double mean[3] = {1.6391, 0.5642, 0.0}, sd[3] = {1.0719, 0.8343, 1.0061};
     const double skew[3] = {0.2051, 0.1401, -0.00001}, kurt[3] = {0.2589, 0.1, 0.1912};
     const double da[3] = {1.5821, 0.5, 0.0}, az[3] = {0.8683, 0.6381, 0.5};
-    unit_file out(23);
-    wrtmoments_(out.lun(), 3, mean, sd, skew, kurt, da, az);
-    EXPECT_EQ(out.text(),
+    text_printer p;
+    report::write_moments(p.out, 3, mean, sd, skew, kurt, da, az);
+    EXPECT_EQ(p.text,
               "\n"
               "Moments from distribution parameters of LROC model\n"
               "Target dist #     0        1        2   \n"

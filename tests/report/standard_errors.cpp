@@ -4,49 +4,44 @@
 
 #include <gtest/gtest.h>
 
-#include "model/lroc_common.h"
-#include "report/reports.h"
 #include "report/support/report_support.h"
 
 namespace {
 
-struct errors {
-    double semean[16], sesigma[16], sez[16], sedloc[15], seaz[15], seal[15];
-};
+namespace report = varnel::report;
+using varnel::Summary;
 
-// One target, boundaries at -0.5 and 0.5 (ncat 3, npar 4).
+// One target, three categories (npar 4).
 void one_target(double mu, double sigma, double vmean, double vsigma, double cov,
-                double vbound, errors& e)
+                double vbound, Summary& e)
 {
-    set_model(2, 3);
     const double a[2] = {mu, 0.0};
     const double b[2] = {sigma, 1.0};
-    const double z[2] = {-0.5, 0.5};
-    static ptable xp;
+    static varnel::ParameterMatrix xp;
     const double v[4] = {vmean, vsigma, vbound, vbound};
-    diagonal_xp(xp, v, 4);
+    diagonal_covariance(xp, v, 4);
     xp(1, 2) = xp(2, 1) = cov;
-    lrocstderr1j_(a, b, z, xp, e.semean, e.sesigma, e.sez, e.sedloc, e.seaz, e.seal);
+    report::standard_errors(model_spec(2, 3), a, b, xp, e);
 }
 
 // A target at mu = 1.5, sigma = 1.2 with variance 0.01 for each of its two
 // parameters and no covariance: the hand-worked delta-method example.
 TEST(StandardErrors, WorkedExample)
 {
-    errors e;
+    Summary e;
     one_target(1.5, 1.2, 0.01, 0.01, 0.0, 0.04, e);
-    EXPECT_NEAR(e.semean[0], 0.1, 1e-15);
-    EXPECT_NEAR(e.sesigma[0], 0.1, 1e-15);
-    EXPECT_NEAR(e.sedloc[0], 0.1125, 5e-5);
-    EXPECT_NEAR(e.seaz[0], 0.01256, 5e-6);
-    EXPECT_NEAR(e.seal[0], 0.0200, 5e-5);
-    EXPECT_NEAR(e.sez[0], 0.2, 1e-15);
-    EXPECT_NEAR(e.sez[1], 0.2, 1e-15);
+    EXPECT_NEAR(e.se_mean[0], 0.1, 1e-15);
+    EXPECT_NEAR(e.se_sigma[0], 0.1, 1e-15);
+    EXPECT_NEAR(e.se_dloc[0], 0.1125, 5e-5);
+    EXPECT_NEAR(e.se_area_roc[0], 0.01256, 5e-6);
+    EXPECT_NEAR(e.se_loc_accuracy[0], 0.0200, 5e-5);
+    EXPECT_NEAR(e.se_bounds[0], 0.2, 1e-15);
+    EXPECT_NEAR(e.se_bounds[1], 0.2, 1e-15);
     // The non-target slot and unused slots stay zero.
-    EXPECT_EQ(e.semean[1], 0.0);
-    EXPECT_EQ(e.sesigma[1], 0.0);
-    EXPECT_EQ(e.sez[2], 0.0);
-    EXPECT_EQ(e.sedloc[1], 0.0);
+    EXPECT_EQ(e.se_mean[1], 0.0);
+    EXPECT_EQ(e.se_sigma[1], 0.0);
+    EXPECT_EQ(e.se_bounds[2], 0.0);
+    EXPECT_EQ(e.se_dloc[1], 0.0);
 }
 
 // The grid derivatives at mu = 1.5, sigma = 1.2: dAreaROC/dmu about 0.1107,
@@ -54,11 +49,11 @@ TEST(StandardErrors, WorkedExample)
 // about -0.1188; and they agree with central differences of the areas.
 TEST(StandardErrors, AreaDerivativesMatchDifferencesOfTheAreas)
 {
-    set_model(2, 2);
+    const varnel::ModelSpec spec = model_spec(2, 2);
     const double mu = 1.5, sigma = 1.2;
     double a[2] = {mu, 0.0}, b[2] = {sigma, 1.0};
     double duaz[15], dsaz[15], dual1[15], dsal[15];
-    lroc_areaj__(2, a, b, duaz, dsaz, dual1, dsal);
+    report::area_derivatives(2, a, b, duaz, dsaz, dual1, dsal);
     const double gmu = duaz[0] / sigma;
     const double gsigma = (dsaz[0] - mu * duaz[0]) / (sigma * sigma);
     EXPECT_NEAR(gmu, 0.1107, 5e-5);
@@ -71,7 +66,7 @@ TEST(StandardErrors, AreaDerivativesMatchDifferencesOfTheAreas)
     auto areas = [&](double m, double s, double& aroc, double& acc) {
         a[0] = m;
         b[0] = s;
-        areasroc_(a, b, roc, lroc, loc, adja, adjl);
+        report::areas(spec, a, b, roc, lroc, loc, adja, adjl);
         aroc = roc[0];
         acc = loc[0];
     };
@@ -100,14 +95,14 @@ TEST(StandardErrors, DlocErrorEqualsRelativeFormAwayFromZero)
         {0.01, 1.0, 0.01, 0.01, 0.002},
     };
     for (const row& r : rows) {
-        errors e;
+        Summary e;
         one_target(r.mu, r.sigma, r.vii, r.vkk, r.vik, 0.01, e);
         const double s2 = r.sigma * r.sigma;
         const double var = r.vii / (r.mu * r.mu) + s2 * r.vkk / ((s2 + 1) * (s2 + 1)) -
                            2 * r.sigma * r.vik / ((s2 + 1) * r.mu);
         const double relative = std::fabs(r.mu) * std::sqrt(2 / (s2 + 1)) * std::sqrt(var);
-        EXPECT_NEAR(e.sedloc[0], relative, 1e-12 * relative) << "mu " << r.mu;
-        EXPECT_GE(e.sedloc[0], 0.0);
+        EXPECT_NEAR(e.se_dloc[0], relative, 1e-12 * relative) << "mu " << r.mu;
+        EXPECT_GE(e.se_dloc[0], 0.0);
     }
 }
 
@@ -116,34 +111,34 @@ TEST(StandardErrors, DlocErrorEqualsRelativeFormAwayFromZero)
 TEST(StandardErrors, DlocErrorFiniteAtZeroMean)
 {
     for (double mu : {0.0, 1e-160, -1e-170}) {
-        errors e;
+        Summary e;
         one_target(mu, 1.2, 0.01, 0.04, 0.003, 0.01, e);
         const double expected = std::sqrt(2 / (1 + 1.44)) * 0.1;
-        ASSERT_TRUE(std::isfinite(e.sedloc[0])) << "mu " << mu;
-        EXPECT_NEAR(e.sedloc[0], expected, 1e-15) << "mu " << mu;
-        EXPECT_TRUE(std::isfinite(e.seaz[0]));
-        EXPECT_TRUE(std::isfinite(e.seal[0]));
+        ASSERT_TRUE(std::isfinite(e.se_dloc[0])) << "mu " << mu;
+        EXPECT_NEAR(e.se_dloc[0], expected, 1e-15) << "mu " << mu;
+        EXPECT_TRUE(std::isfinite(e.se_area_roc[0]));
+        EXPECT_TRUE(std::isfinite(e.se_loc_accuracy[0]));
     }
 }
 
-// Negative diagonal variances give NaN errors and one list-directed line each
-// on the trace unit; nothing is written for a non-negative variance.
+// Negative diagonal variances give NaN errors and one note each, which the
+// trace writes as a list-directed line; a non-negative variance has no note.
 TEST(StandardErrors, NegativeVariancesReportedOnTraceUnit)
 {
-    unit_file trace(3);
-    set_model(2, 3);
-    const double a[2] = {1.5, 0.0}, b[2] = {1.2, 1.0}, z[2] = {-0.5, 0.5};
-    static ptable xp;
+    const double a[2] = {1.5, 0.0}, b[2] = {1.2, 1.0};
+    static varnel::ParameterMatrix xp;
     const double v[4] = {-2.5, -2.5, 0.04, -2.5};
-    diagonal_xp(xp, v, 4);
-    errors e;
-    lrocstderr1j_(a, b, z, xp, e.semean, e.sesigma, e.sez, e.sedloc, e.seaz, e.seal);
-    EXPECT_TRUE(std::isnan(e.semean[0]));
-    EXPECT_TRUE(std::isnan(e.sesigma[0]));
-    EXPECT_NEAR(e.sez[0], 0.2, 1e-15);
-    EXPECT_TRUE(std::isnan(e.sez[1]));
-    EXPECT_TRUE(std::isnan(e.sedloc[0]));
-    EXPECT_EQ(trace.text(),
+    diagonal_covariance(xp, v, 4);
+    Summary e;
+    report::standard_errors(model_spec(2, 3), a, b, xp, e);
+    EXPECT_TRUE(std::isnan(e.se_mean[0]));
+    EXPECT_TRUE(std::isnan(e.se_sigma[0]));
+    EXPECT_NEAR(e.se_bounds[0], 0.2, 1e-15);
+    EXPECT_TRUE(std::isnan(e.se_bounds[1]));
+    EXPECT_TRUE(std::isnan(e.se_dloc[0]));
+    text_printer trace;
+    report::write_negative_variances(trace.out, e);
+    EXPECT_EQ(trace.text,
               " M: I =  1  xp(i,i) =  -2.5\n"
               " M: K =  2  xp(k,k) =  -2.5\n"
               " Z: K =  4  xp(k,k) =  -2.5\n");
@@ -153,25 +148,24 @@ TEST(StandardErrors, NegativeVariancesReportedOnTraceUnit)
 // of xp: target t uses positions t and t + ndist - 1.
 TEST(StandardErrors, ParameterPositionsForSeveralTargets)
 {
-    set_model(4, 3);  // three targets, npar 2 + 6 = 8
-    const double a[4] = {1.0, 1.5, 2.0, 0.0}, b[4] = {1.0, 1.2, 0.8, 1.0}, z[2] = {0.0, 1.0};
-    static ptable xp;
+    const double a[4] = {1.0, 1.5, 2.0, 0.0}, b[4] = {1.0, 1.2, 0.8, 1.0};
+    static varnel::ParameterMatrix xp;
     const double v[8] = {0.01, 0.04, 0.09, 0.16, 0.25, 0.36, 0.49, 0.64};
-    diagonal_xp(xp, v, 8);
-    errors e;
-    lrocstderr1j_(a, b, z, xp, e.semean, e.sesigma, e.sez, e.sedloc, e.seaz, e.seal);
+    diagonal_covariance(xp, v, 8);
+    Summary e;
+    report::standard_errors(model_spec(4, 3), a, b, xp, e);  // three targets, npar 2 + 6 = 8
     const double se[8] = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8};
     for (int t = 0; t < 3; ++t) {
-        EXPECT_NEAR(e.semean[t], se[t], 1e-15);
-        EXPECT_NEAR(e.sesigma[t], se[t + 3], 1e-15);
+        EXPECT_NEAR(e.se_mean[t], se[t], 1e-15);
+        EXPECT_NEAR(e.se_sigma[t], se[t + 3], 1e-15);
         const double s2p1 = b[t] * b[t] + 1;
         const double dmu = std::sqrt(2 / s2p1), dsig = -a[t] * b[t] / s2p1 * dmu;
-        EXPECT_NEAR(e.sedloc[t],
+        EXPECT_NEAR(e.se_dloc[t],
                     std::sqrt(dmu * dmu * v[t] + dsig * dsig * v[t + 3]), 1e-14);
     }
-    EXPECT_NEAR(e.sez[0], 0.7, 1e-15);
-    EXPECT_NEAR(e.sez[1], 0.8, 1e-15);
-    EXPECT_EQ(e.semean[3], 0.0);
+    EXPECT_NEAR(e.se_bounds[0], 0.7, 1e-15);
+    EXPECT_NEAR(e.se_bounds[1], 0.8, 1e-15);
+    EXPECT_EQ(e.se_mean[3], 0.0);
 }
 
 }  // namespace

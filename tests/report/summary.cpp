@@ -1,58 +1,52 @@
 // The report sequence: section order on the console and in the output file.
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "model/loglchi.h"
-#include "model/lroc_common.h"
-#include "report/para2output.h"
-#include "report/reports.h"
+#include "model/likelihood.h"
 #include "report/support/report_support.h"
+#include "support/rating_tables.h"
 
 namespace {
 
-constexpr int file_unit = 1;
+namespace report = varnel::report;
 
 // One target at mu = 1.5, sigma = 1.2, three categories with boundaries -0.5
 // and 0.5; variances 0.01 (mean), 0.01 (sigma), 0.04 and bvar (boundaries).
 struct fitted_case {
-    double sigma[16] = {1.2, 1.0};
-    double mean[16] = {1.5, 0.0};
-    double bound[16] = {-0.5, 0.5};
-    ftable freqe{};
-    ftable freqc{};
-    ptable xp{};
+    varnel::PreparedStudy prepared;
+    varnel::FitResult fit;
 
     explicit fitted_case(double bvar)
     {
-        set_model(2, 3);
-        const double v[4] = {0.01, 0.01, 0.04, bvar};
-        diagonal_xp(xp, v, 4);
-        const double nontarget[3] = {40, 35, 25}, correct[3] = {5, 20, 60}, wrong[3] = {4, 6, 5};
+        varnel::Study s = empty_study(3, 1, 0);
+        const int nontarget[3] = {40, 35, 25}, correct[3] = {5, 20, 60}, wrong[3] = {4, 6, 5};
         for (int k = 1; k <= 3; ++k) {
-            freqc(k, 2) = nontarget[k - 1];
-            freqc(k, 1) = correct[k - 1];
-            freqe(k, 1) = wrong[k - 1];
+            s.correct(k, 1) = nontarget[k - 1];
+            s.correct(k, 2) = correct[k - 1];
+            s.incorrect(k, 2) = wrong[k - 1];
         }
+        prepared = varnel::prepare(s, {}).value();
+        varnel::Parameters& e = fit.estimate;
+        e.mean[0] = 1.5;
+        e.sigma[0] = 1.2;
+        e.sigma[1] = 1.0;
+        e.bounds[0] = -0.5;
+        e.bounds[1] = 0.5;
+        const double v[4] = {0.01, 0.01, 0.04, bvar};
+        diagonal_covariance(fit.covariance, v, 4);
     }
 };
 
-std::string console_pass(fitted_case& c)
+// The statistics after the fit written as on the console (full false) or in
+// the output file (full true, with the curves and the matrix).
+std::string summary_pass(const fitted_case& c, const varnel::Summary& s, bool full)
 {
-    testing::internal::CaptureStdout();
-    para2output_(6, c.sigma, c.mean, c.bound, c.freqe, c.freqc, c.xp);
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
-
-std::string file_pass(fitted_case& c)
-{
-    unit_file out(file_unit);
-    para2output_(file_unit, c.sigma, c.mean, c.bound, c.freqe, c.freqc, c.xp);
-    return out.text();
+    text_printer p;
+    EXPECT_TRUE(report::write_summary(p.out, c.prepared, c.fit, s, full));
+    return p.text;
 }
 
 // The sections with known text for this case: the parameter and boundary
@@ -105,25 +99,27 @@ const char* const matrix_section =
     " b2  0.00000  0.00000  \n";
 
 // The likelihood block as the statistics routine writes it for the fitted
-// values, with the correct-localization table before the incorrect one.
-std::string likelihood_block(fitted_case& c)
+// values.
+std::string likelihood_block(const fitted_case& c)
 {
-    double d1, d2, l1, l2, c1, c2;
-    loglchi_(c.mean, c.sigma, c.bound, c.freqc, c.freqe, d1, d2, l1, l2, c1, c2);
-    unit_file out(27);
-    wrtloglchi_(out.lun(), d1, d2, l1, l2, c1, c2);
-    return out.text();
+    varnel::model::CategoryTables work;
+    varnel::numeric::Romberg romberg;
+    const varnel::Parameters& e = c.fit.estimate;
+    const varnel::LikelihoodStatistics l = varnel::model::likelihood_statistics(
+        c.prepared.spec, c.prepared.counts, e.mean, e.sigma, e.bounds, work, romberg);
+    text_printer p;
+    report::write_likelihood(p.out, l);
+    return p.text;
 }
 
-// The console pass writes the eleven report steps and no curves or matrix,
-// and leaves xp as it was; the file pass repeats that text exactly and adds
-// the curves and, last, the matrix, converting xp.
+// The console pass writes the eleven report steps and no curves or matrix;
+// the file pass repeats that text exactly and adds the curves and, last, the
+// matrix of standard errors and correlations.
 TEST(ReportSequence, ConsoleAndFilePasses)
 {
     fitted_case c(0.09);
-    const ptable before = c.xp;
-    const std::string console = console_pass(c);
-    EXPECT_EQ(std::memcmp(before.v, c.xp.v, sizeof before.v), 0);
+    const varnel::Summary s = varnel::summarize(c.prepared, c.fit);
+    const std::string console = summary_pass(c, s, false);
 
     ASSERT_EQ(console.compare(0, std::strlen(leading_sections), leading_sections), 0) << console;
     const std::size_t moments_at = std::strlen(leading_sections);
@@ -149,7 +145,7 @@ TEST(ReportSequence, ConsoleAndFilePasses)
     EXPECT_EQ(console.find("Curves"), std::string::npos);
     EXPECT_EQ(console.find("Correlation"), std::string::npos);
 
-    const std::string file = file_pass(c);
+    const std::string file = summary_pass(c, s, true);
     ASSERT_EQ(file.compare(0, console.size(), console), 0);
     const std::string extra = file.substr(console.size());
     EXPECT_EQ(extra.rfind("\nCurves from fit distribution parameters\n", 0), 0u);
@@ -157,18 +153,20 @@ TEST(ReportSequence, ConsoleAndFilePasses)
     EXPECT_EQ(count_lines(extra), 3 + 34 + count_lines(matrix_section));
     const std::size_t matrix_at = extra.size() - std::strlen(matrix_section);
     EXPECT_EQ(extra.substr(matrix_at), matrix_section);
-    EXPECT_NEAR(c.xp(1, 1), 0.1, 1e-15);
+    EXPECT_NEAR(s.correlation(1, 1), 0.1, 1e-15);
 }
 
 // A negative boundary variance: its standard error prints as NaN in the
-// boundary table and the matrix, the "Z:" line goes to the trace unit only,
-// and every later section is still written.
+// boundary table and the matrix, the "Z:" line goes to the trace only, and
+// every later section is still written.
 TEST(ReportSequence, NegativeBoundaryVariance)
 {
-    unit_file trace(3);
     fitted_case c(-2.25);
-    const std::string file = file_pass(c);
-    EXPECT_EQ(trace.text(), " Z: K =  4  xp(k,k) =  -2.25\n");
+    const varnel::Summary s = varnel::summarize(c.prepared, c.fit);
+    const std::string file = summary_pass(c, s, true);
+    text_printer trace;
+    report::write_negative_variances(trace.out, s);
+    EXPECT_EQ(trace.text, " Z: K =  4  xp(k,k) =  -2.25\n");
     EXPECT_EQ(line_of(file, 9), "    Std err    0.20000      nan");
     EXPECT_EQ(file.find("Z: K"), std::string::npos);
     EXPECT_NE(file.find("\nLoglikelihood and chi-squared\n"), std::string::npos);
@@ -180,15 +178,21 @@ TEST(ReportSequence, NegativeBoundaryVariance)
     EXPECT_EQ(line_of(file, n - 1), " b2      nan      nan  ");
 }
 
-// A whole file pass, curves and matrix included, works in fixed storage.
+// A whole file pass, the statistics and their report with curves and matrix,
+// works in fixed storage.
 TEST(ReportSequence, FilePassAllocatesNothing)
 {
     fitted_case c(0.09);
-    unit_file out(file_unit);
+    static char text[32768];
+    varnel::output::Record record = varnel::output::memory_record(text, sizeof text);
+    varnel::output::Printer out(record);
     const long before = allocation_count();
-    para2output_(file_unit, c.sigma, c.mean, c.bound, c.freqe, c.freqc, c.xp);
+    const varnel::Summary s = varnel::summarize(c.prepared, c.fit);
+    const bool written = report::write_summary(out, c.prepared, c.fit, s, true);
     EXPECT_EQ(allocation_count(), before);
-    EXPECT_GT(count_lines(out.text()), 60);
+    EXPECT_TRUE(written);
+    EXPECT_FALSE(out.failed());
+    EXPECT_GT(count_lines(std::string(text, record.mem_len)), 60);
 }
 
 }  // namespace

@@ -1,57 +1,16 @@
 // Helpers shared by the report tests.
 #include "report/support/report_support.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <sstream>
-#include <unistd.h>
-
-#include "model/lroc_common.h"
-#include "output/io_routs.h"
-
-unit_file::unit_file(int lun) : lun_(lun), open_(false)
+varnel::ModelSpec model_spec(int ndist, int ncat)
 {
-    std::strcpy(path_, "/tmp/varnel_report_XXXXXX");
-    const int fd = mkstemp(path_);
-    if (fd < 0) std::abort();
-    close(fd);
-    char name[256];
-    std::memset(name, ' ', sizeof name);
-    std::memcpy(name, path_, std::strlen(path_));
-    open_file__(lun_, name, 256, " ");
-    open_ = true;
+    varnel::ModelSpec spec;
+    spec.categories = ncat;
+    spec.distributions = ndist;
+    spec.parameters = (ncat - 1) + 2 * (ndist - 1);
+    return spec;
 }
 
-unit_file::~unit_file()
-{
-    if (open_) close_file__(lun_);
-    std::remove(path_);
-}
-
-std::string unit_file::text()
-{
-    if (open_) {
-        close_file__(lun_);
-        open_ = false;
-    }
-    std::ifstream in(path_, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
-void set_model(int ndist, int ncat)
-{
-    globals_.noloc = 0;
-    globals_.ncat = ncat;
-    globals_.ndist = ndist;
-    globals_.npar = (ncat - 1) + 2 * (ndist - 1);
-    qvals_ = {};
-}
-
-void diagonal_xp(ptable& xp, const double* variances, int n)
+void diagonal_covariance(varnel::ParameterMatrix& xp, const double* variances, int n)
 {
     xp = {};
     for (int i = 1; i <= n; ++i) xp(i, i) = variances[i - 1];
