@@ -60,7 +60,7 @@ void initial_estimates(const ModelSpec& spec, const FitCounts& counts, Parameter
 
     // Pooled cumulative proportions from the bottom; an empty pooled category
     // counts as one rating so that every boundary stays finite.
-    double bf[max_categories];
+    double bf[max_categories] = {};
     double running = 0.0;
     for (int k = 1; k <= nc; ++k) {
         double c = freqc(k, nd);
