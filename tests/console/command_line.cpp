@@ -1,7 +1,7 @@
 // Command-line processor: switches, values, positional arguments, fault
 // messages and the usage text, byte for byte.  Each case runs in a child
 // process so that the processor's program-long state starts afresh.
-#include "driver/procargs.h"
+#include "console/command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/lroc_main.h"
+#include "console/run.h"
 #include "support/child_run.h"
+
+using namespace varnel::console;
 
 namespace {
 
@@ -26,23 +28,22 @@ child_result open_with(const std::string& name, const std::string& answers, cons
             if (chdir(cwd.c_str()) != 0)
                 return 99;
             std::string field = name + std::string(256 - name.size(), ' ');
-            FILE* f = nullptr;
-            open_input_file(field.c_str(), &f);
+            std::FILE* f = open_data_file(field.c_str());
             char line[100] = "";
             if (std::fgets(line, sizeof line, f) == nullptr)
                 return 98;
             std::fprintf(stderr, "%s", line);
             struct stat st;
-            if (stat("data.lrc", &st) == 0 && run_files_.input.known &&
-                run_files_.input.dev == static_cast<unsigned long long>(st.st_dev) &&
-                run_files_.input.ino == static_cast<unsigned long long>(st.st_ino))
+            if (stat("data.lrc", &st) == 0 && run_files.input.known &&
+                run_files.input.dev == static_cast<unsigned long long>(st.st_dev) &&
+                run_files.input.ino == static_cast<unsigned long long>(st.st_ino))
                 std::fprintf(stderr, "identity recorded\n");
             return 0;
         },
         answers);
 }
 
-TEST(OpenInputFile, PromptFlow)
+TEST(OpenDataFile, PromptFlow)
 {
     temp_dir dir;
     dir.write("data.lrc", "LROCDATA first line\n");
@@ -76,7 +77,7 @@ TEST(OpenInputFile, PromptFlow)
     }
 }
 
-TEST(OpenInputFile, UnreadableFileIsReportedWithTheSystemReason)
+TEST(OpenDataFile, UnreadableFileIsReportedWithTheSystemReason)
 {
     if (geteuid() == 0)
         GTEST_SKIP() << "file permissions do not bind the superuser";

@@ -3,11 +3,16 @@
 
 #include <string>
 
-#include "input/confu.h"
-#include "model/lroc_common.h"
-#include "output/console.h"
+#include "console/settings_dialogue.h"
+#include "console/terminal.h"
+#include "console/units.h"
 #include "support/console_capture.h"
 #include "support/rating_tables.h"
+#include "varnel/report.h"
+
+using varnel::FitSettings;
+using varnel::ModelSpec;
+using varnel::Study;
 
 namespace {
 
@@ -16,21 +21,42 @@ const std::string opening =
     "Stopping criterion (0.001 default): "
     "Do you want to enter Chance-CL parmeters?(y=yes): ";
 
-void set_dims(int ncat, int ntarget, int noloc)
+// A study of the given dimensions with a case in every category of every
+// distribution, so that the whole study is fitted as asked.
+Study study_of(int ncat, int ntarget, int noloc)
 {
-    globals_ = {};
-    qvals_ = {};
-    globals_.ncat = ncat;
-    globals_.ndist = ntarget + 1;
-    globals_.noloc = noloc;
-    for (int t = 1; t <= 15; ++t)
-        qset(t) = -9.0;  // stale values the dialogue must reset
+    Study s = empty_study(ncat, ntarget, noloc);
+    for (int i = 1; i <= ncat; ++i)
+        for (int m = 1; m <= ntarget + 1; ++m)
+            s.correct(i, m) = 1;
+    return s;
 }
 
-// Runs the dialogue on the given answers; returns its console text.
-std::string dialogue(const std::string& answers, double& convcrit)
+// What the dialogue settled: its console text, the settings it returned and
+// the model they make of the study (chance_entered, the raised NOLOC).
+struct dialogue_result {
+    std::string out;
+    FitSettings settings;
+    ModelSpec spec;
+};
+
+// The model the settings make of the study.
+ModelSpec spec_of(const Study& study, const FitSettings& settings)
 {
-    return run_with_console(answers, [&] { getsetup_(convcrit); });
+    auto prepared = varnel::prepare(study, settings);
+    EXPECT_TRUE(prepared.ok()) << prepared.error().message;
+    return prepared.ok() ? prepared->spec : ModelSpec{};
+}
+
+// Runs the dialogue on the given answers for a study of the given dimensions.
+dialogue_result dialogue(int ncat, int ntarget, int noloc, const std::string& answers)
+{
+    const Study study = study_of(ncat, ntarget, noloc);
+    dialogue_result r;
+    r.out = run_with_console(answers,
+                             [&] { r.settings = varnel::console::ask_fit_settings(study); });
+    r.spec = spec_of(study, r.settings);
+    return r;
 }
 
 TEST(Dialogue, StoppingCriterionHasDefaultAndFloor)
@@ -48,10 +74,8 @@ TEST(Dialogue, StoppingCriterionHasDefaultAndFloor)
     };
     for (const auto& cc : cases) {
         SCOPED_TRACE(std::string("answer '") + cc.answer + "'");
-        set_dims(5, 1, 1);
-        double convcrit = -1.0;
-        dialogue(std::string(cc.answer) + "\n", convcrit);
-        EXPECT_DOUBLE_EQ(cc.expected, convcrit);
+        const dialogue_result r = dialogue(5, 1, 1, std::string(cc.answer) + "\n");
+        EXPECT_DOUBLE_EQ(cc.expected, r.settings.criterion);
     }
 }
 
@@ -59,14 +83,12 @@ TEST(Dialogue, DecliningChanceValuesResetsThemToZero)
 {
     for (const char* answer : {"\n", "n\n", "x y\n", "   \n"}) {
         SCOPED_TRACE(answer);
-        set_dims(5, 3, 1);
-        double convcrit = 0;
-        const std::string out = dialogue(std::string("\n") + answer + "\n", convcrit);
-        EXPECT_EQ(std::string::npos, out.find("Chance CL"));
+        const dialogue_result r = dialogue(5, 3, 1, std::string("\n") + answer + "\n");
+        EXPECT_EQ(std::string::npos, r.out.find("Chance CL"));
         for (int t = 1; t <= 3; ++t)
-            EXPECT_EQ(0.0, qset(t));
-        EXPECT_EQ(-9.0, qset(4)) << "only the targets of the run are reset";
-        EXPECT_FALSE(qvals_.qflag);
+            EXPECT_EQ(0.0, r.settings.chance[t - 1]);
+        EXPECT_EQ(0.0, r.settings.chance[3]) << "only the targets of the run are set";
+        EXPECT_FALSE(r.spec.chance_entered);
     }
 }
 
@@ -109,16 +131,15 @@ TEST(Dialogue, ChanceValuesAreCheckedAndCarriedForward)
     };
     for (const auto& cc : cases) {
         SCOPED_TRACE(cc.name);
-        set_dims(5, cc.ntarget, 5);  // no localization question at the end
-        double convcrit = 0;
-        const std::string out = dialogue(std::string("\n") + cc.answers, convcrit);
+        // No localization question at the end.
+        const dialogue_result r = dialogue(5, cc.ntarget, 5, std::string("\n") + cc.answers);
         EXPECT_EQ(opening + cc.prompts +
                       "\nProcedure will fit ROC data (no categories have localization data)\n",
-                  out);
+                  r.out);
         const double q[3] = {cc.q1, cc.q2, cc.q3};
         for (int t = 1; t <= cc.ntarget; ++t)
-            EXPECT_DOUBLE_EQ(q[t - 1], qset(t)) << "target " << t;
-        EXPECT_EQ(cc.qflag, qvals_.qflag != 0);
+            EXPECT_DOUBLE_EQ(q[t - 1], r.spec.q(t)) << "target " << t;
+        EXPECT_EQ(cc.qflag, r.spec.chance_entered);
     }
 }
 
@@ -136,15 +157,13 @@ TEST(Dialogue, NolocCanOnlyBeRaisedUpToNcat)
     };
     for (const auto& nc : cases) {
         SCOPED_TRACE(std::string("answer '") + nc.answer + "'");
-        set_dims(6, 1, 2);
-        double convcrit = 0;
-        const std::string out = dialogue(std::string("\n\n") + nc.answer + "\n", convcrit);
+        const dialogue_result r = dialogue(6, 1, 2, std::string("\n\n") + nc.answer + "\n");
         EXPECT_EQ(opening +
                       "\nData has 2 categories without localization.\n"
                       "To change this, enter a number between 2 and 6 (2 default):",
-                  out);
-        EXPECT_EQ(nc.expected, globals_.noloc);
-        EXPECT_EQ(6, globals_.ncat);
+                  r.out);
+        EXPECT_EQ(nc.expected, r.spec.noloc);
+        EXPECT_EQ(6, r.spec.categories);
     }
 }
 
@@ -165,15 +184,15 @@ TEST(Dialogue, CategoryNoticeWording)
     };
     for (const auto& nc : cases) {
         SCOPED_TRACE(nc.text);
-        set_dims(nc.ncat, 1, nc.noloc);
-        double convcrit = 0;
+        const Study study = study_of(nc.ncat, 1, nc.noloc);
+        FitSettings settings;
         char rest[80] = "";
         const std::string out = run_with_console("\n\n" + std::to_string(nc.ncat) + "\n", [&] {
-            getsetup_(convcrit);
-            console_read_line(rest, sizeof rest);
+            settings = varnel::console::ask_fit_settings(study);
+            varnel::console::read_answer(rest, sizeof rest);
         });
         EXPECT_EQ(opening + nc.text, out);
-        EXPECT_EQ(nc.ncat, globals_.noloc);
+        EXPECT_EQ(nc.ncat, spec_of(study, settings).noloc);
         // With the ROC-only notice the third answer is left unread.
         EXPECT_EQ(nc.ncat == nc.noloc ? std::to_string(nc.ncat) : "", std::string(rest));
     }
@@ -188,27 +207,23 @@ TEST(Dialogue, EndOfInputAtEveryPromptTakesTheDefaults)
         std::string script;
         for (int k = 0; k < given; ++k)
             script += answers[k];
-        set_dims(5, 2, 1);
-        double convcrit = 0;
-        const std::string out = dialogue(script, convcrit);
-        EXPECT_DOUBLE_EQ(given >= 1 ? 0.01 : 0.001, convcrit);
-        EXPECT_DOUBLE_EQ(given >= 4 ? 0.2 : 0.0, qset(1));
-        EXPECT_DOUBLE_EQ(given >= 4 ? 0.2 : 0.0, qset(2));
-        EXPECT_EQ(given >= 6 ? 5 : 1, globals_.noloc);
-        EXPECT_NE(std::string::npos, out.find("(1 default):")) << "the dialogue reached its end";
+        const dialogue_result r = dialogue(5, 2, 1, script);
+        EXPECT_DOUBLE_EQ(given >= 1 ? 0.01 : 0.001, r.settings.criterion);
+        EXPECT_DOUBLE_EQ(given >= 4 ? 0.2 : 0.0, r.spec.q(1));
+        EXPECT_DOUBLE_EQ(given >= 4 ? 0.2 : 0.0, r.spec.q(2));
+        EXPECT_EQ(given >= 6 ? 5 : 1, r.spec.noloc);
+        EXPECT_NE(std::string::npos, r.out.find("(1 default):")) << "the dialogue reached its end";
     }
 }
 
 TEST(Dialogue, LongAnswerIsCutNotCarriedToTheNextPrompt)
 {
-    set_dims(5, 1, 1);
-    double convcrit = 0;
     // 79 characters are read; the rest of the line is dropped with it.
     const std::string long_line = "0.5" + std::string(76, '0') + "123";
-    dialogue(long_line + "\ny\n0.5\n3\n", convcrit);
-    EXPECT_DOUBLE_EQ(0.5, convcrit);
-    EXPECT_DOUBLE_EQ(0.5, qset(1));
-    EXPECT_EQ(3, globals_.noloc);
+    const dialogue_result r = dialogue(5, 1, 1, long_line + "\ny\n0.5\n3\n");
+    EXPECT_DOUBLE_EQ(0.5, r.settings.criterion);
+    EXPECT_DOUBLE_EQ(0.5, r.spec.q(1));
+    EXPECT_EQ(3, r.spec.noloc);
 }
 
 // The whole console text of the one-reader example study up to the fit:
@@ -224,27 +239,26 @@ TEST(ConsoleRun, ExampleStudyUpToTheFit)
         reader_a_echo();
     for (const char* answers : {"\n\n\n", ""}) {
         SCOPED_TRACE(answers[0] ? "empty lines" : "no input");
-        rating_data d;
-        load_reader_a(d);
-        ftable freqe{}, freqc{};
-        double xnstim[16] = {};
-        double convcrit = 0;
+        FitSettings settings;
+        varnel::FitCounts counts;
         const std::string out = run_with_console(answers, [&] {
-            purgconfu_(d.freqnon, d.freq, d.rating);
-            getsetup_(convcrit);
-            setupconfu_(d.freqnon, d.freq, freqe, freqc, xnstim);
-            const int console = 6;
-            wrtlroc_(console, d.obsvr, d.cond, d.inum, d.rating, d.freqnon, d.freq);
+            const Study study = varnel::without_empty_categories(reader_a_study());
+            settings = varnel::console::ask_fit_settings(study);
+            auto prepared = varnel::prepare(study, settings);
+            ASSERT_TRUE(prepared.ok()) << prepared.error().message;
+            counts = prepared->counts;
+            varnel::report::write_echo(varnel::console::unit(varnel::console::console_unit),
+                                       *prepared);
         });
         EXPECT_EQ(expected, out);
-        EXPECT_DOUBLE_EQ(0.001, convcrit);
+        EXPECT_DOUBLE_EQ(0.001, settings.criterion);
         // Fit tables of the example: target first, 80 cases; non-target last, 100.
-        EXPECT_EQ(80.0, xnstim[0]);
-        EXPECT_EQ(100.0, xnstim[1]);
-        EXPECT_EQ(10.0, freqc(1, 1));
-        EXPECT_EQ(6.0, freqe(2, 1));
-        EXPECT_EQ(25.0, freqc(2, 2));
-        EXPECT_EQ(0.0, freqe(2, 2));
+        EXPECT_EQ(80.0, counts.images[0]);
+        EXPECT_EQ(100.0, counts.images[1]);
+        EXPECT_EQ(10.0, counts.correct(1, 1));
+        EXPECT_EQ(6.0, counts.incorrect(2, 1));
+        EXPECT_EQ(25.0, counts.correct(2, 2));
+        EXPECT_EQ(0.0, counts.incorrect(2, 2));
     }
 }
 

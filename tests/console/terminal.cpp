@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "output/console.h"
+#include "console/terminal.h"
 #include "support/output_support.h"
 
 TEST(Console, AnswerLines)
@@ -28,7 +28,7 @@ TEST(Console, AnswerLines)
                 std::exit(2);
             char buf[8];
             for (int k = 0; k < 5; ++k) {
-                int n = console_read_line(buf, sizeof buf);
+                int n = varnel::console::read_answer(buf, sizeof buf);
                 std::fprintf(stderr, "[%s:%d]", buf, n);
             }
             std::exit(0);

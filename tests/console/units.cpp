@@ -9,10 +9,23 @@
 #include <string>
 #include <unistd.h>
 
-#include "output/console.h"
+#include "console/terminal.h"
+#include "console/units.h"
 #include "support/output_support.h"
 
+using namespace varnel::console;
+
 namespace {
+
+constexpr int file_field = 256;
+
+// Binds unit lun to path the way the program does: the name in a field of
+// 256 characters padded with blanks.
+void open_test_unit(int lun, const std::string& path)
+{
+    std::string field = path.substr(0, file_field) + std::string(file_field, ' ');
+    open_unit(lun, field.c_str(), file_field);
+}
 
 // Sends standard output (the C stream and descriptor 1) to path; used inside
 // death-test children only.
@@ -41,9 +54,9 @@ TEST_F(Units, OpenTruncatesAnExistingLongerFile)
         std::fputs("an older and much longer report\nwith a second line\n", f);
         std::fclose(f);
     }
-    open_unit(1, path);
-    out_str__(1, "('new')");
-    close_file__(1);
+    open_test_unit(1, path);
+    unit(1).text("('new')");
+    close_unit(1);
     EXPECT_EQ("new\n", read_file(path));
     std::remove(path.c_str());
 }
@@ -55,10 +68,10 @@ TEST_F(Units, NameFieldIsStrippedAndNeverReadPastItsLength)
     std::string padded = path + "   ";
     char* field = static_cast<char*>(std::malloc(padded.size()));
     std::memcpy(field, padded.data(), padded.size());
-    open_file__(3, field, static_cast<int>(padded.size()), " ");
+    open_unit(3, field, static_cast<int>(padded.size()));
     std::free(field);
-    out_str__(3, "('trace')");
-    close_file__(3);
+    unit(3).text("('trace')");
+    close_unit(3);
     EXPECT_EQ("trace\n", read_file(path));
     std::remove(path.c_str());
 }
@@ -66,19 +79,19 @@ TEST_F(Units, NameFieldIsStrippedAndNeverReadPastItsLength)
 TEST_F(Units, UnitsKeepTheirOwnRecordsAndRebindingClosesTheOldFile)
 {
     std::string p1 = temp_path("u1"), p3 = temp_path("u3"), p3b = temp_path("u3b");
-    open_unit(1, p1);
-    open_unit(3, p3);
-    out_str__(1, "('one',2x,$)");
-    out_str__(3, "('three')");
-    out_str__(1, "('more')");
-    open_unit(3, p3b);  // unit 3 now writes to another file; the first is complete
+    open_test_unit(1, p1);
+    open_test_unit(3, p3);
+    unit(1).text("('one',2x,$)");
+    unit(3).text("('three')");
+    unit(1).text("('more')");
+    open_test_unit(3, p3b);  // unit 3 now writes to another file; the first is complete
     EXPECT_EQ("three\n", read_file(p3));
-    out_str__(3, "('again')");
-    close_all_units__();
+    unit(3).text("('again')");
+    close_all_units();
     EXPECT_EQ("one  more\n", read_file(p1));
     EXPECT_EQ("again\n", read_file(p3b));
     // A closed unit may be closed again; writing to it is a fault (see below).
-    close_file__(3);
+    close_unit(3);
     for (const std::string& p : {p1, p3, p3b})
         std::remove(p.c_str());
 }
@@ -90,15 +103,15 @@ TEST_F(Units, Unit6SharesStandardOutputWithThePrompts)
     EXPECT_EXIT(
         {
             stdout_to(out.c_str());
-            open_unit(3, trace);
-            out_str__(3, "('trace line',$)");
-            out_str__(6, "(' Report line')");
-            console_prompt("Question? ");
-            out_str__(6, "('Boundaries',$)");
-            out_real__(6, "(1x,f8.4,$)", 0.5);
-            console_prompt("[y/n] ");
-            out_str__(6, "('Tail',$)");
-            stop_run__("Too few categories left", 0);
+            open_test_unit(3, trace);
+            unit(3).text("('trace line',$)");
+            unit(6).text("(' Report line')");
+            prompt("Question? ");
+            unit(6).text("('Boundaries',$)");
+            unit(6).write("(1x,f8.4,$)", 0.5);
+            prompt("[y/n] ");
+            unit(6).text("('Tail',$)");
+            stop_run("Too few categories left", 0);
         },
         ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(" Report line\nQuestion? Boundaries   0.5000[y/n] Tail\nToo few categories left\n",
@@ -115,8 +128,8 @@ TEST_F(Units, StopWritesOneLineAndKeepsItsStatus)
     EXPECT_EXIT(
         {
             stdout_to(out.c_str());
-            out_str__(6, "('done')");
-            stop_run__("Integration failed", 3);
+            unit(6).text("('done')");
+            stop_run("Integration failed", 3);
         },
         ::testing::ExitedWithCode(3), "");
     EXPECT_EQ("done\nIntegration failed\n", read_file(out));
@@ -126,31 +139,31 @@ TEST_F(Units, StopWritesOneLineAndKeepsItsStatus)
 TEST_F(Units, FailuresEndTheProgramWithStatusOne)
 {
     // A file that cannot be created.
-    EXPECT_EXIT(open_unit(1, "/nonexistent-varnel-dir/report.txt"),
+    EXPECT_EXIT(open_test_unit(1, "/nonexistent-varnel-dir/report.txt"),
                 ::testing::ExitedWithCode(1), "varnel: unit 1 .*cannot open");
     // A full disk: the failing write or the final flush ends the run.
     EXPECT_EXIT(
         {
-            open_unit(1, "/dev/full");
+            open_test_unit(1, "/dev/full");
             for (int k = 0; k < 10; ++k)
-                out_str__(1, "(' a report line')");
-            close_file__(1);
+                unit(1).text("(' a report line')");
+            close_unit(1);
             std::exit(0);
         },
         ::testing::ExitedWithCode(1), "varnel: unit 1 \\(/dev/full\\).*");
     EXPECT_EXIT(
         {
-            open_unit(1, "/dev/full");
+            open_test_unit(1, "/dev/full");
             for (int k = 0; k < 10000; ++k)
-                out_str__(1, "(' a report line')");
+                unit(1).text("(' a report line')");
             std::exit(0);
         },
         ::testing::ExitedWithCode(1), "varnel: unit 1 \\(/dev/full\\): write failed");
     EXPECT_EXIT(
         {
-            open_unit(1, "/dev/full");
-            out_str__(1, "(' a report line')");
-            close_all_units__();
+            open_test_unit(1, "/dev/full");
+            unit(1).text("(' a report line')");
+            close_all_units();
             std::exit(0);
         },
         ::testing::ExitedWithCode(1), "varnel: unit 1 .*failed");
@@ -158,37 +171,37 @@ TEST_F(Units, FailuresEndTheProgramWithStatusOne)
     EXPECT_EXIT(
         {
             stdout_to("/dev/full");
-            out_str__(6, "(' console line')");
-            close_all_units__();
+            unit(6).text("(' console line')");
+            close_all_units();
             std::exit(0);
         },
         ::testing::ExitedWithCode(1), "varnel: unit 6 .*failed");
     EXPECT_EXIT(
         {
             stdout_to("/dev/full");
-            stop_run__("a stop", 0);
+            stop_run("a stop", 0);
         },
         ::testing::ExitedWithCode(1), "varnel: unit 6");
 }
 
 TEST_F(Units, ProgramFaultsEndTheProgramWithStatusOne)
 {
-    EXPECT_EXIT(out_str__(9, "('x')"), ::testing::ExitedWithCode(1), "unit 9.*not open");
-    EXPECT_EXIT(out_nl__(9), ::testing::ExitedWithCode(1), "unit 9.*not open");
+    EXPECT_EXIT(unit(9).text("('x')"), ::testing::ExitedWithCode(1), "unit 9.*not open");
+    EXPECT_EXIT(unit(9).end_record(), ::testing::ExitedWithCode(1), "unit 9.*not open");
     std::string path = temp_path("fault");
     EXPECT_EXIT(
         {
-            open_unit(1, path);
-            out_real__(1, "(f8)", 1.0);
+            open_test_unit(1, path);
+            unit(1).write("(f8)", 1.0);
         },
         ::testing::ExitedWithCode(1), "faulty format");
     EXPECT_EXIT(
         {
-            open_unit(1, path);
-            out_int__(1, "(f8.2)", 1);
+            open_test_unit(1, path);
+            unit(1).write("(f8.2)", 1);
         },
         ::testing::ExitedWithCode(1), "faulty format");
-    EXPECT_EXIT(open_file__(1, "        ", 8, " "), ::testing::ExitedWithCode(1), "no file name");
-    EXPECT_EXIT(open_unit(6, path), ::testing::ExitedWithCode(1), "unit 6");
+    EXPECT_EXIT(open_unit(1, "        ", 8), ::testing::ExitedWithCode(1), "no file name");
+    EXPECT_EXIT(open_test_unit(6, path), ::testing::ExitedWithCode(1), "unit 6");
     std::remove(path.c_str());
 }

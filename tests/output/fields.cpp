@@ -6,6 +6,8 @@
 
 #include "support/output_support.h"
 
+using namespace varnel::output;
+
 namespace {
 const double nan_value = std::numeric_limits<double>::quiet_NaN();
 const double inf_value = std::numeric_limits<double>::infinity();
@@ -153,14 +155,14 @@ TEST(TextField, RightJustifiesShortItemsAndCutsLongOnes)
 TEST(TextField, PureFieldFunctionsMatchTheWriter)
 {
     char out[16];
-    field_a(out, 6, "xy", 2);
+    text_field(out, 6, "xy", 2);
     EXPECT_EQ("    xy", std::string(out, 6));
-    field_f(out, 6, 4, -0.5);
+    fixed_field(out, 6, 4, -0.5);
     EXPECT_EQ("-.5000", std::string(out, 6));
-    field_e(out, 9, 3, 12.5);
+    exponent_field(out, 9, 3, 12.5);
     EXPECT_EQ("0.125E+02", std::string(out, 9));
-    field_i(out, 3, -1, -5);
+    integer_field(out, 3, -1, -5);
     EXPECT_EQ(" -5", std::string(out, 3));
-    field_g(out, 12, 7, 2.0);
+    general_field(out, 12, 7, 2.0);
     EXPECT_EQ("2.000000    ", std::string(out, 12));
 }

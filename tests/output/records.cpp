@@ -8,17 +8,19 @@
 
 #include "support/output_support.h"
 
+using namespace varnel::output;
+
 namespace {
 
 // Several write operations to one memory record, as successive writes to one
 // unit.
 struct memory_unit {
     char mem[4096];
-    fmt_record rec = fmt_memory_record(mem, sizeof mem);
-    void write(const char* fmt, std::initializer_list<fmt_value> vals = {})
+    Record rec = memory_record(mem, sizeof mem);
+    void write(const char* fmt, std::initializer_list<Value> vals = {})
     {
         const char* why = "";
-        ASSERT_EQ(0, fmt_write(rec, fmt, vals.begin(), static_cast<int>(vals.size()), &why))
+        ASSERT_EQ(0, write_format(rec, fmt, vals.begin(), static_cast<int>(vals.size()), &why))
             << why;
     }
     std::string text() const { return std::string(mem, static_cast<size_t>(rec.mem_len)); }
@@ -26,7 +28,7 @@ struct memory_unit {
 
 std::string list_real_text(double v)
 {
-    char t[list_max_item];
+    char t[max_list_item];
     int n = list_real(t, v);
     return std::string(t, static_cast<size_t>(n));
 }
@@ -129,7 +131,7 @@ TEST(RecordControl, FaultyFormatsAndValuesAreRefused)
     EXPECT_EQ("<fault:", fmt_text("(f8.4)", {I(1)}).substr(0, 7));
     EXPECT_EQ("<fault:", fmt_text("(a8)", {I(1)}).substr(0, 7));
     std::string many = "(";
-    for (int k = 0; k < fmt_max_desc; ++k)
+    for (int k = 0; k < max_descriptors; ++k)
         many += "1x,";
     many += "1x)";
     EXPECT_EQ("<fault:", fmt_text(many.c_str(), {}).substr(0, 7));
@@ -137,10 +139,10 @@ TEST(RecordControl, FaultyFormatsAndValuesAreRefused)
 
 TEST(ListDirected, Items)
 {
-    char t[list_max_item];
-    EXPECT_EQ(" 5", std::string(t, static_cast<size_t>(list_int(t, 5))));
-    EXPECT_EQ(" -12", std::string(t, static_cast<size_t>(list_int(t, -12))));
-    EXPECT_EQ(" 0", std::string(t, static_cast<size_t>(list_int(t, 0))));
+    char t[max_list_item];
+    EXPECT_EQ(" 5", std::string(t, static_cast<size_t>(list_integer(t, 5))));
+    EXPECT_EQ(" -12", std::string(t, static_cast<size_t>(list_integer(t, -12))));
+    EXPECT_EQ(" 0", std::string(t, static_cast<size_t>(list_integer(t, 0))));
 }
 
 TEST(ListDirected, RealsPlainBetweenExponentsMinusFourAndEight)

@@ -3,21 +3,20 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 using namespace varnel::output;
 
-Value R(double r) { return Value{Value::real, 0, r, nullptr, 0}; }
-Value I(int i) { return Value{Value::integer, i, 0.0, nullptr, 0}; }
+Value R(double r) { return real_value(r); }
+Value I(int i) { return integer_value(i); }
+// The length is taken as given (no clamping), so tests can hand the writer
+// any field.
 Value T(const char* s, int len) { return Value{Value::text, 0, 0.0, s, len}; }
 Value T(const char* s) { return T(s, static_cast<int>(std::string(s).size())); }
 
 std::string fmt_text(const char* fmt, std::initializer_list<Value> vals)
 {
-    static char mem[8192];
+    char mem[8192];
     Record rec = memory_record(mem, sizeof mem);
     const char* why = "";
     if (write_format(rec, fmt, vals.begin(), static_cast<int>(vals.size()), &why) != 0)
@@ -43,21 +42,4 @@ std::string temp_path(const char* tag)
                        std::to_string(getpid()) + "_" + std::to_string(++serial);
     std::remove(path.c_str());
     return path;
-}
-
-std::string read_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void open_test_unit(int lun, const std::string& path)
-{
-    char field[256];
-    std::string name = path.substr(0, sizeof field);
-    std::memset(field, ' ', sizeof field);
-    std::memcpy(field, name.data(), name.size());
-    varnel::console::open_unit(lun, field, static_cast<int>(sizeof field));
 }

@@ -5,9 +5,7 @@
 #include <initializer_list>
 #include <string>
 
-#include <cstdio>
-
-#include "console/units.h"
+#include "support/temp_dir.h"
 #include "varnel/format.h"
 
 using varnel::output::Value;
@@ -25,23 +23,6 @@ std::string format_one(const char* fmt, Value v);
 std::string format_one(const char* fmt, double v);
 std::string format_one(const char* fmt, int v);
 
-// A fresh path in the temporary directory (the file does not exist) and the
-// whole content of a file.
+// A fresh path in the temporary directory (the file does not exist); the
+// whole content of a file is read_file (support/temp_dir.h).
 std::string temp_path(const char* tag);
-std::string read_file(const std::string& path);
-
-// Binds the console program's unit lun to path the way the program does: the
-// name in a field of 256 characters padded with blanks.
-void open_test_unit(int lun, const std::string& path);
-// Writes through unit lun with `writes`, closes the unit and returns the file.
-template <class F>
-std::string unit_text(const char* tag, F writes)
-{
-    std::string path = temp_path(tag);
-    open_test_unit(1, path);
-    writes(1);
-    varnel::console::close_unit(1);
-    std::string s = read_file(path);
-    std::remove(path.c_str());
-    return s;
-}
