@@ -47,9 +47,9 @@ double quotient(double num, double den)
 
 double f_upper_tail(double f, double ndf, double ddf)
 {
-    if (std::isnan(f) || f < 0.0 || !valid_df(ndf) || !valid_df(ddf) || std::isinf(ndf))
-        return nan_value;
-    if (std::isinf(f)) return 0.0;
+    if (std::isnan(f) || f < 0.0 || !valid_df(ndf) || std::isinf(ndf)) return nan_value;
+    if (std::isinf(f)) return 0.0;  // whatever the ddf
+    if (!valid_df(ddf)) return nan_value;
     if (std::isinf(ddf)) return chi2_upper_tail(ndf * f, ndf);
     const boost::math::fisher_f_distribution<double, quiet_policy> dist(ndf, ddf);
     return boost::math::cdf(boost::math::complement(dist, f));
@@ -65,9 +65,10 @@ double chi2_upper_tail(double x, double df)
 
 double t_two_sided_p(double t, double df)
 {
-    if (std::isnan(t) || !valid_df(df)) return nan_value;
+    if (std::isnan(t)) return nan_value;
     const double a = std::fabs(t);
-    if (std::isinf(a)) return 0.0;
+    if (std::isinf(a)) return 0.0;  // whatever the df
+    if (!valid_df(df)) return nan_value;
     if (std::isinf(df)) {
         const boost::math::normal_distribution<double, quiet_policy> dist;
         return 2.0 * boost::math::cdf(boost::math::complement(dist, a));

@@ -15,14 +15,15 @@ double mean_of(std::span<const double> values);
 double quotient(double num, double den);
 
 // P(F > f) for F on (ndf, ddf) degrees of freedom; an infinite ddf gives the
-// chi-square limit P(chi2(ndf) > ndf f); f = +inf gives 0.
+// chi-square limit P(chi2(ndf) > ndf f); f = +inf gives 0 even when ddf
+// is undefined.
 double f_upper_tail(double f, double ndf, double ddf);
 
 // P(chi2(df) > x); x = +inf gives 0.
 double chi2_upper_tail(double x, double df);
 
 // Two-sided P(|T| >= |t|) for Student's t on df degrees of freedom (infinite:
-// standard normal); |t| = inf gives 0.
+// standard normal); |t| = inf gives 0 even when df is undefined.
 double t_two_sided_p(double t, double df);
 
 // The upper alpha/2 quantile of Student's t on df degrees of freedom
