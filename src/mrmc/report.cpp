@@ -100,13 +100,13 @@ std::string fom_table_text(const FomMatrix& x)
 std::string test_text(const ModalityTest& t, const std::vector<std::string>& modalities,
                       const std::string& title)
 {
-    const bool normal = std::isinf(t.ddf);
+    const bool chi2 = t.statistic_name == "chi2";
     std::string out = title + "\n  " + t.statistic_name + " = " + stat_text(t.statistic) + " on " +
                       fixed(t.ndf, 0) +
-                      (normal ? std::string(" df") : " and " + stat_text(t.ddf) + " df") +
+                      (chi2 ? std::string(" df") : " and " + stat_text(t.ddf) + " df") +
                       ", p = " + p_text(t.p) + "\n";
     std::vector<Row> diffs{
-        {"Difference", "Estimate", "Std error", "df", normal ? "z" : "t", "p", "Lower", "Upper"}};
+        {"Difference", "Estimate", "Std error", "df", chi2 ? "z" : "t", "p", "Lower", "Upper"}};
     for (const ModalityDifference& d : t.differences) {
         const Estimate& e = d.contrast.estimate;
         diffs.push_back({modalities[d.first] + " - " + modalities[d.second], fom_text(e.value),

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "mrmc/analysis.h"
+#include "support/matrices.h"
 
 namespace {
 
@@ -17,23 +18,7 @@ constexpr double inf = std::numeric_limits<double>::infinity();
 constexpr double pi = 3.14159265358979323846;
 constexpr double z975 = 1.959963984540054;  // upper 2.5% point of the normal
 
-// A matrix of two cases whose leave-one-out FOMs are theta -+ s, so that the
-// jackknife covariance of tables a and b is s_a s_b.
-FomMatrix two_case_matrix(const std::vector<std::vector<double>>& theta,
-                          const std::vector<std::vector<double>>& s)
-{
-    FomMatrix x;
-    for (std::size_t r = 0; r < theta.size(); ++r) x.readers.push_back("R" + std::to_string(r + 1));
-    for (std::size_t m = 0; m < theta[0].size(); ++m)
-        x.modalities.push_back("M" + std::to_string(m + 1));
-    x.cases = {"c1", "c2"};
-    x.theta = theta;
-    x.jackknife.resize(theta.size());
-    for (std::size_t r = 0; r < theta.size(); ++r)
-        for (std::size_t m = 0; m < theta[r].size(); ++m)
-            x.jackknife[r].push_back({theta[r][m] - s[r][m], theta[r][m] + s[r][m]});
-    return x;
-}
+using mrmc_test::two_case_matrix;
 
 ClassAnalysis analyzed(FomMatrix x, AnalysisOptions options = {})
 {
