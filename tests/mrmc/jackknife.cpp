@@ -283,6 +283,15 @@ TEST(CheckMatrix, ShapesAndValues)
               std::string::npos);
 }
 
+// The bound holds for optimized builds; sanitizer and unoptimized builds
+// (about 100 times slower) get a loose one that still catches a change of
+// complexity.
+#if defined(__OPTIMIZE__) && !defined(__SANITIZE_ADDRESS__)
+constexpr double time_limit_ms = 50.0;
+#else
+constexpr double time_limit_ms = 2000.0;
+#endif
+
 // 10 readers × 200 cases (100 normal), one modality, continuous ratings.
 TEST(FomMatrix, TenReadersTwoHundredCasesWellUnderFiftyMilliseconds)
 {
@@ -312,7 +321,7 @@ TEST(FomMatrix, TenReadersTwoHundredCasesWellUnderFiftyMilliseconds)
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count();
         ASSERT_TRUE(x);
-        EXPECT_LT(ms, 50.0) << name;
+        EXPECT_LT(ms, time_limit_ms) << name;
         std::printf("%s: %.2f ms\n", name, ms);
     }
 }
