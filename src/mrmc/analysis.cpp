@@ -17,6 +17,7 @@ constexpr double nan_value = std::numeric_limits<double>::quiet_NaN();
 constexpr double infinite_df = std::numeric_limits<double>::infinity();
 constexpr int min_other_readers = 2;
 
+// Shortest text that reads back to x, for messages.
 std::string number_text(double x)
 {
     char buf[32];
@@ -27,12 +28,14 @@ std::string number_text(double x)
 // sqrt of a variance; rounding may leave a true zero slightly negative.
 double std_error_of(double variance) { return std::sqrt(std::max(variance, 0.0)); }
 
+// The estimate with its interval on df degrees of freedom.
 Estimate estimate_of(double value, double std_error, double df, double alpha)
 {
     const double half = t_critical(alpha, df) * std_error;
     return {value, std_error, df, value - half, value + half};
 }
 
+// The estimate, its interval and its t test against zero.
 Contrast contrast_of(double value, double std_error, double df, double alpha)
 {
     Contrast c;
@@ -206,6 +209,7 @@ ModalityTest random_readers_fixed_cases(const ModalityAnalysis& a, int nr, doubl
     return test;
 }
 
+// Position of the named reader, -1 when absent.
 int reader_index(const std::vector<std::string>& readers, const std::string& name)
 {
     const auto it = std::find(readers.begin(), readers.end(), name);

@@ -31,6 +31,7 @@ constexpr std::string_view fom_choices =
     "choose wilcoxon, pcl@X, alroc@X, model-auc, model-alroc, model-loc or model-pcl@X "
     "with 0 < X <= 1";
 
+// The entry of a FOM name without its "@X", or null.
 const FomName* find_name(std::string_view name)
 {
     for (const FomName& n : fom_names)
@@ -38,6 +39,7 @@ const FomName* find_name(std::string_view name)
     return nullptr;
 }
 
+// The entry of a FOM kind.
 const FomName& name_of(FomKind kind)
 {
     for (const FomName& n : fom_names)

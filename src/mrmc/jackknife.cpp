@@ -15,11 +15,13 @@ namespace {
 constexpr int max_target_class = 15;
 constexpr int min_cases_per_group = 2;  // leaving one out must leave one
 
+// The file name for messages.
 std::string source_of(const study::CaseStudy& study)
 {
     return study.source.empty() ? std::string("study") : study.source;
 }
 
+// A name in double quotes, for messages.
 std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
 // Where a reading came from, for messages.
@@ -123,6 +125,7 @@ Problem check_crossed(const study::CaseStudy& s, const ReadingGrid& grid)
     return std::nullopt;
 }
 
+// The reading grid of a study that passes every design check.
 Result<ReadingGrid> checked_grid(const study::CaseStudy& s)
 {
     if (Problem p = check_readings(s)) return *p;
@@ -132,13 +135,14 @@ Result<ReadingGrid> checked_grid(const study::CaseStudy& s)
     return grid;
 }
 
-// The cases of target class t and their numbers of normal and target cases,
-// or what keeps the class from being analysed.
+// The cases of one target class analysis and how many are normal and target.
 struct ClassCases {
     std::vector<int> cases;  // study case indices, study order
     int normals = 0, targets = 0;
 };
 
+// The normal cases and those of class t, or what keeps the class from being
+// analysed.
 Result<ClassCases> class_cases(const study::CaseStudy& s, int t)
 {
     const std::string src = source_of(s) + ": ";

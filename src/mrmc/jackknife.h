@@ -47,7 +47,8 @@ std::vector<int> target_classes(const study::CaseStudy& study);
 // The empirical FOM matrix of target class `target_class`: the design checks
 // above, then the checks of the class (it has cases, there are at least two
 // normal and two target cases, localization outcomes exist for a FOM that
-// uses them) and the FOMs.  Leave-one-out values are computed from the rating
+// uses them; a target case without a recorded mark counts as not correctly
+// localized) and the FOMs.  Leave-one-out values are computed from the rating
 // groups of the full table: cases that share a rating, truth and
 // localization outcome share one recomputation of O(number of ratings).
 Result<FomMatrix> empirical_fom_matrix(const study::CaseStudy& study, int target_class,

@@ -39,6 +39,7 @@ std::string scientific(double v)
     return buf;
 }
 
+// A p value: six decimals, small ones in scientific form.
 std::string p_text(double p)
 {
     if (std::isnan(p) || p == 0.0 || p >= p_fixed_limit) return fixed(p, p_decimals);
@@ -47,6 +48,7 @@ std::string p_text(double p)
     return buf;
 }
 
+// FOM-scale numbers and test statistics.
 std::string fom_text(double v) { return fixed(v, fom_decimals); }
 std::string stat_text(double v) { return fixed(v, stat_decimals); }
 
@@ -75,6 +77,7 @@ std::string format_table(const std::vector<Row>& rows, const std::string& indent
     return out;
 }
 
+// "95% confidence intervals (alpha 0.05)".
 std::string confidence_text(double alpha)
 {
     char buf[64];
@@ -83,6 +86,7 @@ std::string confidence_text(double alpha)
     return buf;
 }
 
+// The FOM of every reader and modality.
 std::string fom_table_text(const FomMatrix& x)
 {
     std::vector<Row> rows;
@@ -97,6 +101,7 @@ std::string fom_table_text(const FomMatrix& x)
     return "FOM per reader and modality\n" + format_table(rows);
 }
 
+// One form of the test: statistic, differences and modality means.
 std::string test_text(const ModalityTest& t, const std::vector<std::string>& modalities,
                       const std::string& title)
 {
@@ -123,6 +128,7 @@ std::string test_text(const ModalityTest& t, const std::vector<std::string>& mod
     return out + format_table(means, "  ");
 }
 
+// The comparison of modalities: means, covariances, mean squares, tests.
 std::string modality_text(const ModalityAnalysis& a, const FomMatrix& x)
 {
     std::string out =
@@ -160,6 +166,7 @@ std::string modality_text(const ModalityAnalysis& a, const FomMatrix& x)
     return out;
 }
 
+// A table row of an estimate with its test and interval.
 Row contrast_row(const std::string& name, const Contrast& c)
 {
     const Estimate& e = c.estimate;
@@ -167,6 +174,7 @@ Row contrast_row(const std::string& name, const Contrast& c)
             stat_text(c.t), p_text(c.p),      fom_text(e.lower),     fom_text(e.upper)};
 }
 
+// The reference analysis: psi per reader, its variance terms, both tests.
 std::string reference_text(const ReferenceAnalysis& a, const FomMatrix& x)
 {
     std::string out = "Reference reader " + x.readers[a.reference] + " against " +
@@ -192,6 +200,7 @@ std::string reference_text(const ReferenceAnalysis& a, const FomMatrix& x)
     return out;
 }
 
+// Everything reported for one target class.
 std::string class_text(const ClassAnalysis& c)
 {
     const FomMatrix& x = c.matrix;
@@ -207,6 +216,7 @@ std::string class_text(const ClassAnalysis& c)
     return out;
 }
 
+// JSON objects of the result types (keys in report.h).
 nlohmann::json estimate_json(const Estimate& e)
 {
     return {{"estimate", e.value}, {"std_error", e.std_error}, {"df", e.df},
@@ -239,6 +249,7 @@ nlohmann::json test_json(const ModalityTest& t, const std::vector<std::string>& 
             {"ddf", t.ddf}, {"p", t.p}, {"differences", diffs}, {"means", means}};
 }
 
+// Reader names of matrix rows.
 std::vector<std::string> names_of(const std::vector<int>& rows, const FomMatrix& x)
 {
     std::vector<std::string> names;
