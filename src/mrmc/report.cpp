@@ -300,7 +300,7 @@ nlohmann::json class_json(const ClassAnalysis& c)
             {"modalities", x.modalities},
             {"cases",
              {{"total", x.cases.size()}, {"normal", x.normal_cases}, {"target", x.target_cases}}},
-            {"fom", x.theta},
+            {"fom_table", x.theta},
             {"modality_comparison",
              c.modalities ? modality_json(*c.modalities, x) : nlohmann::json(nullptr)},
             {"reference_analyses", refs}};

@@ -7,7 +7,7 @@
 //   analyses: one object per target class:
 //     target_class, readers [names], modalities [names],
 //     cases {total, normal, target},
-//     fom [per reader: [per modality]],
+//     fom_table [per reader: [per modality]],
 //     modality_comparison (null with one modality):
 //       readers [names taking part], modality_means [per modality],
 //       covariances {var, cov1, cov2, cov3},

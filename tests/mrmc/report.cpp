@@ -150,10 +150,10 @@ TEST(JsonReport, KeysAndValues)
     EXPECT_EQ(j["alpha"], 0.05);
     ASSERT_EQ(j["analyses"].size(), 1u);
     const nlohmann::json& a = j["analyses"][0];
-    for (const char* key : {"target_class", "readers", "modalities", "cases", "fom",
+    for (const char* key : {"target_class", "readers", "modalities", "cases", "fom_table",
                             "modality_comparison", "reference_analyses"})
         EXPECT_TRUE(a.contains(key)) << key;
-    EXPECT_EQ(a["fom"][1][1], 0.85);
+    EXPECT_EQ(a["fom_table"][1][1], 0.85);
     EXPECT_EQ(a["cases"]["total"], 2);
     const nlohmann::json& m = a["modality_comparison"];
     for (const char* key : {"readers", "modality_means", "covariances", "modality_covariances",
