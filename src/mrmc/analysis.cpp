@@ -154,14 +154,14 @@ ModalityTest random_readers_random_cases(const ModalityAnalysis& a, int nr, doub
     test.statistic_name = "F";
     test.statistic = quotient(a.ms.t, den);
     test.ndf = nm - 1;
-    test.ddf = quotient(den * den, a.ms.tr * a.ms.tr / (double(nm - 1) * (nr - 1)));
+    test.ddf = quotient(den * den, quotient(a.ms.tr * a.ms.tr, double(nm - 1) * (nr - 1)));
     test.p = f_upper_tail(test.statistic, test.ndf, test.ddf);
     test.differences =
         differences(a.modality_means, std_error_of(2.0 / nr * den), test.ddf, alpha);
     for (int m = 0; m < nm; ++m) {
         const double ms_r = a.modality_ms_r[m];
         const double den_m = ms_r + nr * std::max(a.modality_cov[m].cov2, 0.0);
-        const double df = quotient(den_m * den_m, ms_r * ms_r / (nr - 1));
+        const double df = quotient(den_m * den_m, quotient(ms_r * ms_r, nr - 1.0));
         test.means.push_back(estimate_of(a.modality_means[m], std_error_of(den_m / nr), df, alpha));
     }
     return test;
@@ -299,7 +299,7 @@ ReferenceAnalysis analyze_reference(const FomMatrix& x, int reference,
     a.cov2 = average(cov2, nj * (nj - 1));
     a.ms_den = a.ms_r + std::max(nj * a.cov2, 0.0);
 
-    const double ddf = quotient(a.ms_den * a.ms_den, a.ms_r * a.ms_r / (nj - 1));
+    const double ddf = quotient(a.ms_den * a.ms_den, quotient(a.ms_r * a.ms_r, nj - 1.0));
     a.random_readers_random_cases =
         contrast_of(psi_mean, std_error_of(a.ms_den / nj), ddf, alpha);
     a.random_readers_fixed_cases =

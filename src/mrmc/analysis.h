@@ -121,12 +121,13 @@ struct ClassAnalysis {
 Problem check_plan(const std::vector<std::string>& readers, int modalities,
                    const AnalysisOptions& options);
 
-// The Obuchowski–Rockette analysis of the given matrix rows over all
-// modalities (two or more).
+// The Obuchowski–Rockette analysis of the given matrix rows (one or more)
+// over all modalities (two or more) of a matrix that passed check_matrix.
 ModalityAnalysis analyze_modalities(const FomMatrix& matrix, const std::vector<int>& readers,
                                     double alpha);
 
-// Reader row `reference` against the `readers` rows in one modality.
+// Reader row `reference` against the `readers` rows (two or more) in one
+// modality of a matrix that passed check_matrix.
 ReferenceAnalysis analyze_reference(const FomMatrix& matrix, int reference,
                                     const std::vector<int>& readers, int modality, double alpha);
 
