@@ -1,0 +1,57 @@
+// The FOM matrix of a reader study and its case jackknife: the FOM of every
+// reader × modality table on all cases and with each case left out in turn.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "mrmc/fom.h"
+#include "mrmc/result.h"
+#include "study/cases.h"
+
+namespace varnel::mrmc {
+
+// FOMs of one analysis (one target class).  The empirical path fills it from
+// the ratings; the model-based path fills it from refits of binned tables.
+struct FomMatrix {
+    FomSpec fom;
+    int target_class = 1;
+    std::vector<std::string> readers, modalities;
+    // The K cases of the analysis (the normal cases and those of the target
+    // class) in study order; jackknife index k refers to cases[k].
+    std::vector<std::string> cases;
+    int normal_cases = 0;
+    int target_cases = 0;
+    std::vector<std::vector<double>> theta;                   // [reader][modality], all cases
+    std::vector<std::vector<std::vector<double>>> jackknife;  // [reader][modality][k], case k left out
+};
+
+// A matrix whose sizes agree with its reader, modality and case lists, with
+// at least two cases and finite values throughout.
+Problem check_matrix(const FomMatrix& matrix);
+
+// Jackknife estimate of the covariance of two FOM errors from their
+// leave-one-out values: (K - 1)^2 / K times the sample covariance over k.
+// NaN for fewer than two values or lists of different lengths.
+double jackknife_covariance(std::span<const double> a, std::span<const double> b);
+
+// The design of a fully crossed study: readings refer to listed readers,
+// modalities and cases, ratings are finite, truths are 0 to 15, and every
+// reader read every case exactly once in every modality.
+Problem check_design(const study::CaseStudy& study);
+
+// The target classes that have cases, in increasing order.
+std::vector<int> target_classes(const study::CaseStudy& study);
+
+// The empirical FOM matrix of target class `target_class`: the design checks
+// above, then the checks of the class (it has cases, there are at least two
+// normal and two target cases, localization outcomes exist for a FOM that
+// uses them; a target case without a recorded mark counts as not correctly
+// localized) and the FOMs.  Leave-one-out values are computed from the rating
+// groups of the full table: cases that share a rating, truth and
+// localization outcome share one recomputation of O(number of ratings).
+Result<FomMatrix> empirical_fom_matrix(const study::CaseStudy& study, int target_class,
+                                       const FomSpec& fom);
+
+}  // namespace varnel::mrmc

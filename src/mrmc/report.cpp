@@ -1,0 +1,365 @@
+// Text, JSON and CSV reports of a comparison.
+#include "mrmc/report.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace varnel::mrmc {
+
+namespace {
+
+constexpr int fom_decimals = 6;    // FOMs, differences, standard errors, intervals
+constexpr int stat_decimals = 4;   // test statistics and degrees of freedom
+constexpr int p_decimals = 6;      // p values down to p_fixed_limit
+constexpr double p_fixed_limit = 1e-4;  // smaller p values in scientific form
+constexpr int column_gap = 2;
+
+using Row = std::vector<std::string>;
+
+// Fixed-point text with NaN and infinities spelled out.
+std::string fixed(double v, int decimals)
+{
+    if (std::isnan(v)) return "NaN";
+    if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    return buf;
+}
+
+// Scientific text with seven significant digits, for covariances and mean
+// squares whose size depends on the number of cases.
+std::string scientific(double v)
+{
+    if (std::isnan(v) || std::isinf(v)) return fixed(v, 0);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.6e", v);
+    return buf;
+}
+
+// A p value: six decimals, small ones in scientific form.
+std::string p_text(double p)
+{
+    if (std::isnan(p) || p == 0.0 || p >= p_fixed_limit) return fixed(p, p_decimals);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.2e", p);
+    return buf;
+}
+
+// FOM-scale numbers and test statistics.
+std::string fom_text(double v) { return fixed(v, fom_decimals); }
+std::string stat_text(double v) { return fixed(v, stat_decimals); }
+
+// Rows as aligned columns: the first left-aligned, the others right-aligned.
+std::string format_table(const std::vector<Row>& rows, const std::string& indent = "")
+{
+    std::vector<std::size_t> width;
+    for (const Row& row : rows)
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            if (width.size() <= c) width.push_back(0);
+            width[c] = std::max(width[c], row[c].size());
+        }
+    std::string out;
+    for (const Row& row : rows) {
+        std::string line = indent;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            const std::string pad(width[c] - row[c].size(), ' ');
+            if (c == 0)
+                line += row[c] + pad;
+            else
+                line += std::string(column_gap, ' ') + pad + row[c];
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        out += line + "\n";
+    }
+    return out;
+}
+
+// "95% confidence intervals (alpha 0.05)".
+std::string confidence_text(double alpha)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%g%% confidence intervals (alpha %g)", 100 * (1 - alpha),
+                  alpha);
+    return buf;
+}
+
+// The FOM of every reader and modality.
+std::string fom_table_text(const FomMatrix& x)
+{
+    std::vector<Row> rows;
+    Row head{"Reader"};
+    for (const std::string& m : x.modalities) head.push_back(m);
+    rows.push_back(head);
+    for (std::size_t r = 0; r < x.readers.size(); ++r) {
+        Row row{x.readers[r]};
+        for (double v : x.theta[r]) row.push_back(fom_text(v));
+        rows.push_back(row);
+    }
+    return "FOM per reader and modality\n" + format_table(rows);
+}
+
+// One form of the test: statistic, differences and modality means.
+std::string test_text(const ModalityTest& t, const std::vector<std::string>& modalities,
+                      const std::string& title)
+{
+    const bool chi2 = t.statistic_name == "chi2";
+    std::string out = title + "\n  " + t.statistic_name + " = " + stat_text(t.statistic) + " on " +
+                      fixed(t.ndf, 0) +
+                      (chi2 ? std::string(" df") : " and " + stat_text(t.ddf) + " df") +
+                      ", p = " + p_text(t.p) + "\n";
+    std::vector<Row> diffs{
+        {"Difference", "Estimate", "Std error", "df", chi2 ? "z" : "t", "p", "Lower", "Upper"}};
+    for (const ModalityDifference& d : t.differences) {
+        const Estimate& e = d.contrast.estimate;
+        diffs.push_back({modalities[d.first] + " - " + modalities[d.second], fom_text(e.value),
+                         fom_text(e.std_error), stat_text(e.df), stat_text(d.contrast.t),
+                         p_text(d.contrast.p), fom_text(e.lower), fom_text(e.upper)});
+    }
+    out += format_table(diffs, "  ");
+    std::vector<Row> means{{"Modality", "Mean", "Std error", "df", "Lower", "Upper"}};
+    for (std::size_t m = 0; m < t.means.size(); ++m) {
+        const Estimate& e = t.means[m];
+        means.push_back({modalities[m], fom_text(e.value), fom_text(e.std_error), stat_text(e.df),
+                         fom_text(e.lower), fom_text(e.upper)});
+    }
+    return out + format_table(means, "  ");
+}
+
+// The comparison of modalities: means, covariances, mean squares, tests.
+std::string modality_text(const ModalityAnalysis& a, const FomMatrix& x)
+{
+    std::string out =
+        "Comparison of modalities (Obuchowski-Rockette, Hillis degrees of freedom)\n";
+    if (a.readers.size() != x.readers.size())
+        out += "Readers: " + std::to_string(a.readers.size()) + " (the reference reader left out)\n";
+    std::vector<Row> means{{""}, {"Mean"}};
+    for (std::size_t m = 0; m < a.modality_means.size(); ++m) {
+        means[0].push_back(x.modalities[m]);
+        means[1].push_back(fom_text(a.modality_means[m]));
+    }
+    out += "Reader-averaged FOM\n" + format_table(means, "  ");
+    out += "Covariances of the FOM errors (jackknife), mean squares, variance components\n";
+    out += format_table({{"Var", scientific(a.cov.var)},
+                         {"Cov1", scientific(a.cov.cov1)},
+                         {"Cov2", scientific(a.cov.cov2)},
+                         {"Cov3", scientific(a.cov.cov3)},
+                         {"MS(T)", scientific(a.ms.t)},
+                         {"MS(R)", scientific(a.ms.r)},
+                         {"MS(TR)", scientific(a.ms.tr)},
+                         {"VarR", scientific(a.var_r)},
+                         {"VarTR", scientific(a.var_tr)}},
+                        "  ");
+    std::vector<Row> within{{"Within modality", "Var", "Cov2", "MS(R)"}};
+    for (std::size_t m = 0; m < a.modality_cov.size(); ++m)
+        within.push_back({x.modalities[m], scientific(a.modality_cov[m].var),
+                          scientific(a.modality_cov[m].cov2), scientific(a.modality_ms_r[m])});
+    out += format_table(within, "  ") + "\n";
+    out += test_text(a.random_readers_random_cases, x.modalities,
+                     "Random readers and random cases") + "\n";
+    out += test_text(a.fixed_readers_random_cases, x.modalities,
+                     "Fixed readers and random cases") + "\n";
+    out += test_text(a.random_readers_fixed_cases, x.modalities,
+                     "Random readers and fixed cases");
+    return out;
+}
+
+// A table row of an estimate with its test and interval.
+Row contrast_row(const std::string& name, const Contrast& c)
+{
+    const Estimate& e = c.estimate;
+    return {name,          fom_text(e.value), fom_text(e.std_error), stat_text(e.df),
+            stat_text(c.t), p_text(c.p),      fom_text(e.lower),     fom_text(e.upper)};
+}
+
+// The reference analysis: psi per reader, its variance terms, both tests.
+std::string reference_text(const ReferenceAnalysis& a, const FomMatrix& x)
+{
+    std::string out = "Reference reader " + x.readers[a.reference] + " against " +
+                      std::to_string(a.readers.size()) + " readers in modality " +
+                      x.modalities[a.modality] + " (psi = reader FOM - reference FOM)\n";
+    std::vector<Row> rows{{"Reader", "FOM", "psi"}};
+    for (std::size_t j = 0; j < a.readers.size(); ++j)
+        rows.push_back({x.readers[a.readers[j]], fom_text(x.theta[a.readers[j]][a.modality]),
+                        fom_text(a.psi[j])});
+    rows.push_back({"Readers' mean", fom_text(a.readers_mean),
+                    fom_text(a.random_readers_random_cases.estimate.value)});
+    rows.push_back({x.readers[a.reference] + " (reference)", fom_text(a.reference_fom), ""});
+    out += format_table(rows);
+    out += format_table({{"MS(R)", scientific(a.ms_r)},
+                         {"Var", scientific(a.var)},
+                         {"Cov2", scientific(a.cov2)},
+                         {"MSden", scientific(a.ms_den)}},
+                        "  ");
+    out += format_table({{"Mean psi", "Estimate", "Std error", "df", "t", "p", "Lower", "Upper"},
+                         contrast_row("Random readers, random cases", a.random_readers_random_cases),
+                         contrast_row("Random readers, fixed cases", a.random_readers_fixed_cases)},
+                        "  ");
+    return out;
+}
+
+// Everything reported for one target class.
+std::string class_text(const ClassAnalysis& c)
+{
+    const FomMatrix& x = c.matrix;
+    std::string out = "Target class " + std::to_string(x.target_class) + ": " +
+                      std::to_string(x.readers.size()) + " readers, " +
+                      std::to_string(x.modalities.size()) + " modalities, " +
+                      std::to_string(x.cases.size()) + " cases (" +
+                      std::to_string(x.normal_cases) + " normal, " +
+                      std::to_string(x.target_cases) + " target)\n\n";
+    out += fom_table_text(x);
+    if (c.modalities) out += "\n" + modality_text(*c.modalities, x);
+    for (const ReferenceAnalysis& r : c.references) out += "\n" + reference_text(r, x);
+    return out;
+}
+
+// JSON objects of the result types (keys in report.h).
+nlohmann::json estimate_json(const Estimate& e)
+{
+    return {{"estimate", e.value}, {"std_error", e.std_error}, {"df", e.df},
+            {"lower", e.lower},    {"upper", e.upper}};
+}
+
+nlohmann::json contrast_json(const Contrast& c)
+{
+    nlohmann::json j = estimate_json(c.estimate);
+    j["t"] = c.t;
+    j["p"] = c.p;
+    return j;
+}
+
+nlohmann::json test_json(const ModalityTest& t, const std::vector<std::string>& modalities)
+{
+    nlohmann::json diffs = nlohmann::json::array(), means = nlohmann::json::array();
+    for (const ModalityDifference& d : t.differences) {
+        nlohmann::json j = contrast_json(d.contrast);
+        j["first"] = modalities[d.first];
+        j["second"] = modalities[d.second];
+        diffs.push_back(j);
+    }
+    for (std::size_t m = 0; m < t.means.size(); ++m) {
+        nlohmann::json j = estimate_json(t.means[m]);
+        j["modality"] = modalities[m];
+        means.push_back(j);
+    }
+    return {{"statistic_name", t.statistic_name}, {"statistic", t.statistic}, {"ndf", t.ndf},
+            {"ddf", t.ddf}, {"p", t.p}, {"differences", diffs}, {"means", means}};
+}
+
+// Reader names of matrix rows.
+std::vector<std::string> names_of(const std::vector<int>& rows, const FomMatrix& x)
+{
+    std::vector<std::string> names;
+    for (int r : rows) names.push_back(x.readers[r]);
+    return names;
+}
+
+nlohmann::json modality_json(const ModalityAnalysis& a, const FomMatrix& x)
+{
+    nlohmann::json within = nlohmann::json::array();
+    for (const Covariances& c : a.modality_cov) within.push_back({{"var", c.var}, {"cov2", c.cov2}});
+    return {{"readers", names_of(a.readers, x)},
+            {"modality_means", a.modality_means},
+            {"covariances",
+             {{"var", a.cov.var}, {"cov1", a.cov.cov1}, {"cov2", a.cov.cov2}, {"cov3", a.cov.cov3}}},
+            {"modality_covariances", within},
+            {"modality_ms_r", a.modality_ms_r},
+            {"mean_squares", {{"t", a.ms.t}, {"r", a.ms.r}, {"tr", a.ms.tr}}},
+            {"variance_components", {{"reader", a.var_r}, {"modality_reader", a.var_tr}}},
+            {"random_readers_random_cases", test_json(a.random_readers_random_cases, x.modalities)},
+            {"fixed_readers_random_cases", test_json(a.fixed_readers_random_cases, x.modalities)},
+            {"random_readers_fixed_cases", test_json(a.random_readers_fixed_cases, x.modalities)}};
+}
+
+nlohmann::json reference_json(const ReferenceAnalysis& a, const FomMatrix& x)
+{
+    return {{"modality", x.modalities[a.modality]},
+            {"reference", x.readers[a.reference]},
+            {"readers", names_of(a.readers, x)},
+            {"psi", a.psi},
+            {"reference_fom", a.reference_fom},
+            {"readers_mean", a.readers_mean},
+            {"ms_r", a.ms_r},
+            {"var", a.var},
+            {"cov2", a.cov2},
+            {"ms_den", a.ms_den},
+            {"random_readers_random_cases", contrast_json(a.random_readers_random_cases)},
+            {"random_readers_fixed_cases", contrast_json(a.random_readers_fixed_cases)}};
+}
+
+nlohmann::json class_json(const ClassAnalysis& c)
+{
+    const FomMatrix& x = c.matrix;
+    nlohmann::json refs = nlohmann::json::array();
+    for (const ReferenceAnalysis& r : c.references) refs.push_back(reference_json(r, x));
+    return {{"target_class", x.target_class},
+            {"readers", x.readers},
+            {"modalities", x.modalities},
+            {"cases",
+             {{"total", x.cases.size()}, {"normal", x.normal_cases}, {"target", x.target_cases}}},
+            {"fom_table", x.theta},
+            {"modality_comparison",
+             c.modalities ? modality_json(*c.modalities, x) : nlohmann::json(nullptr)},
+            {"reference_analyses", refs}};
+}
+
+// A CSV field, quoted when it holds a comma, quote or line break.
+std::string csv_field(const std::string& s)
+{
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string q = "\"";
+    for (char ch : s) q += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+    return q + "\"";
+}
+
+// Shortest text that reads back to v.
+std::string round_trip(double v)
+{
+    char buf[32];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    return ec == std::errc() ? std::string(buf, end) : std::string("nan");
+}
+
+}  // namespace
+
+std::string format_text_report(const CompareResult& result)
+{
+    std::string out = "MRMC comparison of " + (result.source.empty() ? "the study" : result.source) +
+                      "\nFigure of merit: " + fom_name(result.fom) + "\n" +
+                      confidence_text(result.alpha) + "\n";
+    for (const ClassAnalysis& c : result.classes) out += "\n" + class_text(c);
+    return out;
+}
+
+nlohmann::json report_json(const CompareResult& result)
+{
+    nlohmann::json analyses = nlohmann::json::array();
+    for (const ClassAnalysis& c : result.classes) analyses.push_back(class_json(c));
+    return {{"source", result.source},
+            {"fom", fom_name(result.fom)},
+            {"alpha", result.alpha},
+            {"analyses", analyses}};
+}
+
+std::string format_jackknife_csv(const CompareResult& result)
+{
+    const bool with_target = result.several_target_classes;
+    std::string out = with_target ? "target,reader,modality,case,value\n"
+                                  : "reader,modality,case,value\n";
+    for (const ClassAnalysis& c : result.classes) {
+        const FomMatrix& x = c.matrix;
+        const std::string target = with_target ? std::to_string(x.target_class) + "," : "";
+        for (std::size_t r = 0; r < x.readers.size(); ++r)
+            for (std::size_t m = 0; m < x.modalities.size(); ++m)
+                for (std::size_t k = 0; k < x.cases.size(); ++k)
+                    out += target + csv_field(x.readers[r]) + "," + csv_field(x.modalities[m]) +
+                           "," + csv_field(x.cases[k]) + "," + round_trip(x.jackknife[r][m][k]) +
+                           "\n";
+    }
+    return out;
+}
+
+}  // namespace varnel::mrmc

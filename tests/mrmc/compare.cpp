@@ -1,0 +1,106 @@
+// The empirical comparison of a study: target classes, the reference-reader
+// path and the checks made before any FOM is computed.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "mrmc/compare.h"
+#include "support/case_loader.h"
+
+namespace {
+
+using namespace varnel::mrmc;
+
+// Readers A, B, C; modalities given; normal cases n1..n3, class 1 cases
+// p1..p3, class 2 cases q1, q2.  Ratings follow a fixed cycle with ties.
+std::string study_csv(const std::vector<std::string>& modalities)
+{
+    const char* cases[][2] = {{"n1", "0"}, {"p1", "1"}, {"n2", "0"}, {"q1", "2"},
+                              {"p2", "1"}, {"n3", "0"}, {"q2", "2"}, {"p3", "1"}};
+    std::string csv = "reader,modality,case,truth,rating,localized\n";
+    int i = 0;
+    for (const char* r : {"A", "B", "C"})
+        for (const std::string& m : modalities)
+            for (auto& c : cases) {
+                const bool target = c[1][0] != '0';
+                const int rating = 1 + (i * 7) % 5 + (target ? 1 : 0);
+                csv += std::string(r) + "," + m + "," + c[0] + "," + c[1] + "," +
+                       std::to_string(rating) + "," + (target ? (i % 3 ? "1" : "0") : "") + "\n";
+                ++i;
+            }
+    return csv;
+}
+
+CompareOptions options_for(const char* fom, int target = 0, const char* reference = nullptr)
+{
+    CompareOptions o;
+    o.fom = parse_fom(fom).value();
+    o.target = target;
+    if (reference) o.analysis.reference_reader = reference;
+    return o;
+}
+
+TEST(Compare, OneAnalysisPerTargetClass)
+{
+    const auto s = mrmc_test::parse_cases(study_csv({"M1", "M2"}), "two.csv");
+    Result<CompareResult> r = compare_cases(s, options_for("pcl@0.5"));
+    ASSERT_TRUE(r) << r.error().message;
+    EXPECT_TRUE(r.value().several_target_classes);
+    EXPECT_EQ(r.value().source, "two.csv");
+    ASSERT_EQ(r.value().classes.size(), 2u);
+    EXPECT_EQ(r.value().classes[0].matrix.target_class, 1);
+    EXPECT_EQ(r.value().classes[1].matrix.target_class, 2);
+    EXPECT_EQ(r.value().classes[1].matrix.cases.size(), 5u);
+    EXPECT_TRUE(r.value().classes[1].modalities);
+
+    Result<CompareResult> only2 = compare_cases(s, options_for("pcl@0.5", 2));
+    ASSERT_TRUE(only2);
+    ASSERT_EQ(only2.value().classes.size(), 1u);
+    EXPECT_TRUE(only2.value().several_target_classes);
+    EXPECT_EQ(only2.value().classes[0].matrix.theta, r.value().classes[1].matrix.theta);
+}
+
+TEST(Compare, ReferenceReaderInOneModality)
+{
+    const auto s = mrmc_test::parse_cases(study_csv({"M1"}), "one.csv");
+    Result<CompareResult> r = compare_cases(s, options_for("wilcoxon", 1, "C"));
+    ASSERT_TRUE(r) << r.error().message;
+    const ClassAnalysis& c = r.value().classes[0];
+    EXPECT_FALSE(c.modalities);
+    ASSERT_EQ(c.references.size(), 1u);
+    EXPECT_EQ(c.references[0].reference, 2);
+    EXPECT_NEAR(c.references[0].psi[0], c.matrix.theta[0][0] - c.matrix.theta[2][0], 1e-15);
+}
+
+TEST(Compare, ChecksComeFirstAndNameTheFile)
+{
+    const auto one = mrmc_test::parse_cases(study_csv({"M1"}), "one.csv");
+    const auto two = mrmc_test::parse_cases(study_csv({"M1", "M2"}), "two.csv");
+    auto roc = mrmc_test::parse_cases(study_csv({"M1", "M2"}), "roc.csv");
+    roc.has_localization = false;
+    auto normals_only = two;
+    for (int& t : normals_only.truth) t = 0;
+    struct Case {
+        std::string what;
+        const varnel::study::CaseStudy& study;
+        CompareOptions options;
+        std::string says;
+    } cases[] = {
+        {"one modality", one, options_for("wilcoxon"), "one.csv: the study has one modality"},
+        {"unknown reference", one, options_for("wilcoxon", 0, "Z"),
+         "one.csv: reference reader \"Z\" is not in the study; its readers are A, B, C"},
+        {"missing class", two, options_for("wilcoxon", 3),
+         "two.csv: target class 3 has no cases; classes with cases: 1, 2"},
+        {"model FOM", two, options_for("model-alroc"), "two.csv: figure of merit model-alroc"},
+        {"ROC data", roc, options_for("alroc@0.2"), "roc.csv: figure of merit alroc@0.2 needs"},
+        {"no targets", normals_only, options_for("wilcoxon"),
+         "two.csv: the study has no target cases"},
+    };
+    for (const Case& c : cases) {
+        Result<CompareResult> r = compare_cases(c.study, c.options);
+        ASSERT_FALSE(r) << c.what;
+        EXPECT_EQ(r.error().message.rfind(c.says, 0), 0u) << c.what << ": " << r.error().message;
+    }
+}
+
+}  // namespace
