@@ -1,17 +1,20 @@
 // Category probabilities of the LROC model, both variants.
-#include "model/dist_param.h"
+#include "model/probabilities.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
-#include "model/lroc_common.h"
 #include "model/support/model_tables.h"
-#include "numeric/fct.h"
-#include "numeric/integrate.h"
 
 namespace {
+
+using namespace varnel;
+using model::CategoryTables;
+using model::DerivativeTables;
+using numeric::Romberg;
 
 // Exact standard normal distribution function, for reference values.
 double phi_cdf(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
@@ -43,17 +46,30 @@ constexpr double example_derivs[4][6] = {
 // Values printed to 6 decimals, plus the integration tolerance.
 constexpr double six_digits = 1.5e-6;
 
-class DistParam : public ::testing::Test {
+class CategoryProbabilities : public ::testing::Test {
 protected:
-    void SetUp() override { set_dims(4, 2, 1); }
-    deriv_tables t;
-    ctable fd3, ild3, cld3;
+    // The derivative variant at (mu, sigma, z) into t.
+    void eval2(const double* mu, const double* sigma, const double* z) {
+        eval_derivative_model(spec, mu, sigma, z, t);
+    }
+    // The plain variant at (mu, sigma, z) into fd3, ild3, cld3.
+    void eval3(const double* mu, const double* sigma, const double* z) {
+        Romberg romberg;
+        model::category_probabilities(spec, mu, sigma, z, c, romberg);
+    }
+    const ModelSpec spec = model_spec(4, 2, 1);
+    // The fixture lives on the heap (gtest makes it with new).
+    DerivativeTables t{};
+    CategoryTables c{};
+    const BoundaryTable& fd3 = c.fd;
+    const BoundaryTable& ild3 = c.ild;
+    const BoundaryTable& cld3 = c.cld;
 };
 
-TEST_F(DistParam, WorkedExampleProbabilitiesBothVariants) {
+TEST_F(CategoryProbabilities, WorkedExampleProbabilitiesBothVariants) {
     example_point e;
-    eval_model2(e.mu, e.sigma, e.z, t);
-    distr_param3__(e.mu, e.sigma, e.z, fd3, ild3, cld3);
+    eval2(e.mu, e.sigma, e.z);
+    eval3(e.mu, e.sigma, e.z);
     for (int k = 1; k <= 4; ++k) {
         SCOPED_TRACE(k);
         const double* row = example_probs[k - 1];
@@ -80,25 +96,24 @@ TEST_F(DistParam, WorkedExampleProbabilitiesBothVariants) {
     EXPECT_NEAR(il3_top, 0.168458, 1e-6);
 }
 
-TEST_F(DistParam, WorkedExampleDerivativeColumns) {
+TEST_F(CategoryProbabilities, WorkedExampleDerivativeColumns) {
     example_point e;
-    eval_model2(e.mu, e.sigma, e.z, t);
-    const ctable* cols[6] = {&terms_.ffdmud, &t.ildmud, &t.cldmud,
-                             &terms_.ffdsd,  &t.ildsd,  &t.cldsd};
+    eval2(e.mu, e.sigma, e.z);
+    const BoundaryTable* cols[6] = {&t.ffdmud, &t.ildad, &t.cldad, &t.ffdsd, &t.ildbd, &t.cldbd};
     double col_sum_mu = 0.0, col_sum_s = 0.0;
     for (int k = 1; k <= 4; ++k) {
         SCOPED_TRACE(k);
         for (int c = 0; c < 6; ++c) EXPECT_NEAR((*cols[c])(k, 1), example_derivs[k - 1][c], six_digits);
-        EXPECT_NEAR(terms_.ffdmud(k, 1), t.ildmud(k, 1) + t.cldmud(k, 1), 1e-15);
-        EXPECT_NEAR(terms_.ffdsd(k, 1), t.ildsd(k, 1) + t.cldsd(k, 1), 1e-15);
-        col_sum_mu += terms_.ffdmud(k, 1);
-        col_sum_s += terms_.ffdsd(k, 1);
+        EXPECT_NEAR(t.ffdmud(k, 1), t.ildad(k, 1) + t.cldad(k, 1), 1e-15);
+        EXPECT_NEAR(t.ffdsd(k, 1), t.ildbd(k, 1) + t.cldbd(k, 1), 1e-15);
+        col_sum_mu += t.ffdmud(k, 1);
+        col_sum_s += t.ffdsd(k, 1);
     }
     // The category probabilities of a target always sum to 1.
     EXPECT_NEAR(col_sum_mu, 0.0, 1e-15);
     EXPECT_NEAR(col_sum_s, 0.0, 1e-15);
     // The top boundary equals the mean: no sigma-derivative of P(max <= 1.5).
-    EXPECT_EQ(terms_.ffds(4, 1), 0.0);
+    EXPECT_EQ(t.ffds(4, 1), 0.0);
     // Density and distribution at the boundaries, and their ends.
     EXPECT_NEAR(t.p(3, 1), std::exp(-0.5 * (1.0 / 1.2) * (1.0 / 1.2)) / std::sqrt(2 * M_PI), 1e-12);
     EXPECT_NEAR(t.f(2, 2), phi_cdf(-0.5), 2e-7);
@@ -107,14 +122,14 @@ TEST_F(DistParam, WorkedExampleDerivativeColumns) {
     EXPECT_EQ(t.p(5, 2), 0.0);
 }
 
-TEST_F(DistParam, StandardNormalTargetSplitsEveryCategoryInHalves) {
+TEST_F(CategoryProbabilities, StandardNormalTargetSplitsEveryCategoryInHalves) {
     // A target distributed as the non-signal values: each is the larger with
     // probability 1/2 in every category.  (No interval symmetric about 0: the
     // sigma-derivative integral would be exactly 0 there, which Romberg
     // integration cannot converge on.)
     double mu[2] = {0.0, 0.0}, sigma[2] = {1.0, 1.0}, z[3] = {-0.4, 0.7, 1.5};
-    eval_model2(mu, sigma, z, t);
-    distr_param3__(mu, sigma, z, fd3, ild3, cld3);
+    eval2(mu, sigma, z);
+    eval3(mu, sigma, z);
     for (int k = 1; k <= 4; ++k) {
         SCOPED_TRACE(k);
         EXPECT_NEAR(t.ild(k, 1), t.fd(k, 1) / 2, 1e-7);
@@ -124,7 +139,7 @@ TEST_F(DistParam, StandardNormalTargetSplitsEveryCategoryInHalves) {
     }
 }
 
-TEST_F(DistParam, UpperIntegrationLimitIsTopBoundaryPlusTwoButAtLeastSeven) {
+TEST_F(CategoryProbabilities, UpperIntegrationLimitIsTopBoundaryPlusTwoButAtLeastSeven) {
     // A target far below the non-target: P(X < Z) is 1 throughout, so the top
     // category's wrong-location probability is the non-target mass between
     // the top boundary and the upper integration limit.
@@ -134,31 +149,31 @@ TEST_F(DistParam, UpperIntegrationLimitIsTopBoundaryPlusTwoButAtLeastSeven) {
     for (const row_t& r : rows) {
         SCOPED_TRACE(r.top);
         double mu[2] = {-10.0, 0.0}, sigma[2] = {1.0, 1.0}, z[3] = {-0.5, 0.5, r.top};
-        eval_model2(mu, sigma, z, t);
+        eval2(mu, sigma, z);
         const double expected = phi_cdf(r.ulimit) - phi_cdf(r.top);
         EXPECT_NEAR(t.ild(4, 1), expected, 1e-6 * expected);
     }
 }
 
-TEST_F(DistParam, NonTargetColumnIsStandardNormalWhateverComesIn) {
+TEST_F(CategoryProbabilities, NonTargetColumnIsStandardNormalWhateverComesIn) {
     example_point e;
     e.mu[1] = 5.0;
     e.sigma[1] = 3.0;
-    distr_param2__(e.mu, e.sigma, e.z, t.p, t.f, t.ildmu, t.ilds, t.cldmu, t.clds, t.fd, t.ild,
-                   t.cld, t.ildmud, t.ildsd, t.cldmud, t.cldsd);
+    Romberg romberg;
+    model::probabilities_with_derivatives(spec, e.mu, e.sigma, e.z, t, romberg);
     EXPECT_EQ(e.mu[1], 0.0);
     EXPECT_EQ(e.sigma[1], 1.0);
     for (int k = 1; k <= 4; ++k) EXPECT_NEAR(t.fd(k, 2), example_probs[k - 1][0], six_digits);
 }
 
-TEST_F(DistParam, ProbabilitiesBelowTheFloorBecomeTheFloor) {
+TEST_F(CategoryProbabilities, ProbabilitiesBelowTheFloorBecomeTheFloor) {
     // A lowest boundary at -12: the first category is (nearly) empty for both
     // distributions, and its first integral runs downward and comes out
     // slightly negative.
     example_point e;
     e.z[0] = -12.0;
-    eval_model2(e.mu, e.sigma, e.z, t);
-    distr_param3__(e.mu, e.sigma, e.z, fd3, ild3, cld3);
+    eval2(e.mu, e.sigma, e.z);
+    eval3(e.mu, e.sigma, e.z);
     EXPECT_EQ(t.fd(1, 1), 1e-10);
     EXPECT_EQ(t.fd(1, 2), 1e-10);
     EXPECT_EQ(t.ild(1, 1), 1e-10);
@@ -177,37 +192,35 @@ TEST_F(DistParam, ProbabilitiesBelowTheFloorBecomeTheFloor) {
 // 0, so the probabilities cannot tell the branches apart; the number of
 // integrand evaluations can: the model must cost exactly what the four
 // single-range integrals of its intervals cost when run directly.
-TEST_F(DistParam, BoundariesOnTheSplitPointsTakeTheSingleRangeBranch) {
+TEST_F(CategoryProbabilities, BoundariesOnTheSplitPointsTakeTheSingleRangeBranch) {
     const double mu = 1.5, sigma = 1.2;
     double m[2] = {mu, 0.0}, s[2] = {sigma, 1.0};
-    const double zero = 0.0, one = 1.0, lo = -7.0, top = 7.0;
+    const double lo = -7.0, top = 7.0;
 
     // Derivative variant, split points -3 and 3.
     const double z2[3] = {-3.0, 0.5, 3.0};
-    ctable il{}, ilds{}, ildmu{};
-    long long before = integrand_evaluations__;
-    integrate_once__(2, 1, lo, z2[0], mu, sigma, il, ilds, ildmu);
-    integrate_once__(3, 1, z2[0], z2[1], mu, sigma, il, ilds, ildmu);
-    integrate_once__(4, 1, z2[1], z2[2], mu, sigma, il, ilds, ildmu);
-    integrate_once__(5, 1, z2[2], top, mu, sigma, il, ilds, ildmu);
-    const long long single2 = integrand_evaluations__ - before;
-    before = integrand_evaluations__;
-    eval_model2(m, s, z2, t);
-    EXPECT_EQ(integrand_evaluations__ - before, single2);
+    BoundaryTable il{}, ilds{}, ildmu{};
+    Romberg direct2;
+    direct2.accumulate(2, 1, lo, z2[0], mu, sigma, il, ilds, ildmu);
+    direct2.accumulate(3, 1, z2[0], z2[1], mu, sigma, il, ilds, ildmu);
+    direct2.accumulate(4, 1, z2[1], z2[2], mu, sigma, il, ilds, ildmu);
+    direct2.accumulate(5, 1, z2[2], top, mu, sigma, il, ilds, ildmu);
+    Romberg model2;
+    model::probabilities_with_derivatives(spec, m, s, z2, t, model2);
+    EXPECT_EQ(model2.evaluations(), direct2.evaluations());
     for (int i = 2; i <= 5; ++i)
         EXPECT_EQ(t.ild(i - 1, 1), std::max(il(i, 1) - il(i - 1, 1), 1e-10)) << i;
 
     // Plain variant, split points -4 and 4.
     const double z3[3] = {-4.0, 0.5, 4.0};
-    before = integrand_evaluations__;
-    cumf_(lo, z3[0], zero, one, mu, sigma);
-    cumf_(z3[0], z3[1], zero, one, mu, sigma);
-    cumf_(z3[1], z3[2], zero, one, mu, sigma);
-    const double top_piece = cumf_(z3[2], top, zero, one, mu, sigma);
-    const long long single3 = integrand_evaluations__ - before;
-    before = integrand_evaluations__;
-    distr_param3__(m, s, z3, fd3, ild3, cld3);
-    EXPECT_EQ(integrand_evaluations__ - before, single3);
+    Romberg direct3;
+    direct3.target_below(lo, z3[0], mu, sigma);
+    direct3.target_below(z3[0], z3[1], mu, sigma);
+    direct3.target_below(z3[1], z3[2], mu, sigma);
+    const double top_piece = direct3.target_below(z3[2], top, mu, sigma);
+    Romberg model3;
+    model::category_probabilities(spec, m, s, z3, c, model3);
+    EXPECT_EQ(model3.evaluations(), direct3.evaluations());
     EXPECT_NEAR(ild3(4, 1), top_piece, 1e-15);
 }
 
@@ -224,7 +237,7 @@ double il_reference(double upper, double mu, double sigma) {
     return s * h / 3.0;
 }
 
-TEST_F(DistParam, IntegralsAgreeWithReferenceAroundTheSplitPoints) {
+TEST_F(CategoryProbabilities, IntegralsAgreeWithReferenceAroundTheSplitPoints) {
     // Lowest and highest boundaries inside, on and outside the split points of
     // both variants: every cumulative wrong-location probability matches an
     // independent quadrature.  Romberg integration stops on its own error
@@ -237,8 +250,8 @@ TEST_F(DistParam, IntegralsAgreeWithReferenceAroundTheSplitPoints) {
     for (const auto& z : bounds) {
         SCOPED_TRACE(z[0]);
         double m[2] = {mu, 0.0}, s[2] = {sigma, 1.0};
-        eval_model2(m, s, z, t);
-        distr_param3__(m, s, z, fd3, ild3, cld3);
+        eval2(m, s, z);
+        eval3(m, s, z);
         double cum2 = 0.0, cum3 = 0.0;
         for (int k = 1; k <= 3; ++k) {
             cum2 += t.ild(k, 1);
@@ -253,9 +266,9 @@ TEST_F(DistParam, IntegralsAgreeWithReferenceAroundTheSplitPoints) {
     }
 }
 
-TEST(DistParamCapacity, SeventeenCategoriesFifteenTargets) {
+TEST(CategoryProbabilitiesCapacity, SeventeenCategoriesFifteenTargets) {
     // Full tables: every row and column the capacity allows.
-    set_dims(17, 16, 3);
+    const ModelSpec spec = model_spec(17, 16, 3);
     double mu[16], sigma[16], z[16];
     for (int j = 0; j < 15; ++j) {
         mu[j] = -0.5 + 0.2 * j;
@@ -264,22 +277,23 @@ TEST(DistParamCapacity, SeventeenCategoriesFifteenTargets) {
     mu[15] = 0.0;
     sigma[15] = 1.0;
     for (int k = 0; k < 16; ++k) z[k] = -2.2 + 0.3 * k;
-    static deriv_tables t;
-    static ctable fd, ild, cld;
-    eval_model2(mu, sigma, z, t);
-    distr_param3__(mu, sigma, z, fd, ild, cld);
+    const auto t = std::make_unique<DerivativeTables>();
+    const auto c = std::make_unique<CategoryTables>();
+    eval_derivative_model(spec, mu, sigma, z, *t);
+    Romberg romberg;
+    model::category_probabilities(spec, mu, sigma, z, *c, romberg);
     for (int j = 1; j <= 16; ++j) {
         double s2 = 0.0, s3 = 0.0;
         for (int k = 1; k <= 17; ++k) {
-            s2 += t.fd(k, j);
-            s3 += fd(k, j);
+            s2 += t->fd(k, j);
+            s3 += c->fd(k, j);
         }
         EXPECT_NEAR(s2, 1.0, 1e-9) << j;
         EXPECT_NEAR(s3, 1.0, 1e-8) << j;
     }
     for (int j = 1; j <= 15; ++j) {
         double il_top = 0.0;
-        for (int k = 1; k <= 17; ++k) il_top += t.ild(k, j);
+        for (int k = 1; k <= 17; ++k) il_top += t->ild(k, j);
         EXPECT_NEAR(il_top, phi_cdf(-mu[j - 1] / std::sqrt(1 + sigma[j - 1] * sigma[j - 1])), 1e-6)
             << j;
     }

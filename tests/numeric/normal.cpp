@@ -1,5 +1,6 @@
-// Normal distribution functions: erfcc_, cum_pdf1__ (Phi) and ptoz_.
-#include "numeric/cum_pdf1.h"
+// Normal distribution functions: erfc_approx, normal_cdf (Phi) and
+// normal_deviates.
+#include "numeric/normal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,14 +10,18 @@
 
 namespace {
 
-// erfcc_ is a Chebyshev fit with fractional error below 1.2e-7; a wrong or
+using varnel::numeric::erfc_approx;
+using varnel::numeric::normal_cdf;
+using varnel::numeric::normal_deviates;
+
+// erfc_approx is a Chebyshev fit with fractional error below 1.2e-7; a wrong or
 // mistyped coefficient shows up as a much larger error somewhere on the range.
-TEST(Erfcc, FractionalErrorBelowPublishedBoundOverWholeRange)
+TEST(ErfcApprox, FractionalErrorBelowPublishedBoundOverWholeRange)
 {
     double worst = 0.0;
     for (double z = 0.0; z <= 26.0; z += 0.01) {
         const double exact = std::erfc(z);
-        worst = std::max(worst, std::fabs(erfcc_(z) - exact) / exact);
+        worst = std::max(worst, std::fabs(erfc_approx(z) - exact) / exact);
     }
     EXPECT_LT(worst, 1.2e-7);
     // Nine coefficients that are all right still leave a visible error: the
@@ -24,16 +29,16 @@ TEST(Erfcc, FractionalErrorBelowPublishedBoundOverWholeRange)
     EXPECT_GT(worst, 1.0e-9);
 }
 
-TEST(Erfcc, ValueAtZeroIsTheApproximations)
+TEST(ErfcApprox, ValueAtZeroIsTheApproximations)
 {
     // The fit gives erfc(0) = 1.00000003 rather than 1.
-    EXPECT_NEAR(erfcc_(0.0), 1.00000003, 5e-9);
-    EXPECT_NE(erfcc_(0.0), 1.0);
+    EXPECT_NEAR(erfc_approx(0.0), 1.00000003, 5e-9);
+    EXPECT_NE(erfc_approx(0.0), 1.0);
 }
 
 // Reference values of the standard normal distribution as this program
-// computes them (the erfcc approximation), to the digits quoted.
-TEST(CumPdf1, WorkedValues)
+// computes them (the erfc_approx approximation), to the digits quoted.
+TEST(NormalCdf, WorkedValues)
 {
     struct Case {
         double x, phi, tol;
@@ -46,43 +51,43 @@ TEST(CumPdf1, WorkedValues)
         {-3.0, 0.001350, 5e-7},
     };
     for (const Case& c : cases)
-        EXPECT_NEAR(cum_pdf1__(c.x), c.phi, c.tol) << "x = " << c.x;
+        EXPECT_NEAR(normal_cdf(c.x), c.phi, c.tol) << "x = " << c.x;
 }
 
-TEST(CumPdf1, AgreesWithNormalDistributionToApproximationAccuracy)
+TEST(NormalCdf, AgreesWithNormalDistributionToApproximationAccuracy)
 {
     for (double x = -8.0; x <= 8.0; x += 0.125) {
         const double exact = 0.5 * std::erfc(-x / std::sqrt(2.0));
         const double lower = std::min(exact, 1.0 - exact);
-        // The error is that of erfcc_ on the smaller tail.
-        EXPECT_NEAR(cum_pdf1__(x), exact, 1.2e-7 * lower + 1e-16) << "x = " << x;
+        // The error is that of erfc_approx on the smaller tail.
+        EXPECT_NEAR(normal_cdf(x), exact, 1.2e-7 * lower + 1e-16) << "x = " << x;
     }
 }
 
-TEST(CumPdf1, SymmetricPairsSumToOne)
+TEST(NormalCdf, SymmetricPairsSumToOne)
 {
     for (double x = 0.0625; x <= 9.0; x += 0.0625) {
-        EXPECT_DOUBLE_EQ(cum_pdf1__(x) + cum_pdf1__(-x), 1.0) << "x = " << x;
-        EXPECT_LE(cum_pdf1__(x - 0.0625), cum_pdf1__(x)) << "monotone at x = " << x;
+        EXPECT_DOUBLE_EQ(normal_cdf(x) + normal_cdf(-x), 1.0) << "x = " << x;
+        EXPECT_LE(normal_cdf(x - 0.0625), normal_cdf(x)) << "monotone at x = " << x;
     }
 }
 
 // erfc(0) = 1.00000003 makes Phi jump by 3e-8 at 0: the upper branch
 // (1 - tail) covers 0 itself, the lower branch (tail) everything below.
-TEST(CumPdf1, StepAtZero)
+TEST(NormalCdf, StepAtZero)
 {
     const double below = -std::numeric_limits<double>::denorm_min();
     const double above = std::numeric_limits<double>::denorm_min();
-    EXPECT_NEAR(cum_pdf1__(below), 0.500000015, 5e-10);
-    EXPECT_NEAR(cum_pdf1__(-1e-12), 0.500000015, 5e-10);
-    EXPECT_EQ(cum_pdf1__(0.0), cum_pdf1__(above));
-    EXPECT_EQ(cum_pdf1__(-0.0), cum_pdf1__(0.0));
-    EXPECT_NEAR(cum_pdf1__(below) - cum_pdf1__(0.0), 3e-8, 5e-10);
+    EXPECT_NEAR(normal_cdf(below), 0.500000015, 5e-10);
+    EXPECT_NEAR(normal_cdf(-1e-12), 0.500000015, 5e-10);
+    EXPECT_EQ(normal_cdf(0.0), normal_cdf(above));
+    EXPECT_EQ(normal_cdf(-0.0), normal_cdf(0.0));
+    EXPECT_NEAR(normal_cdf(below) - normal_cdf(0.0), 3e-8, 5e-10);
 }
 
 // Deviates from the normal-deviate approximation, to the six decimals quoted
 // for the usual percentage points.
-TEST(Ptoz, PercentagePoints)
+TEST(NormalDeviates, PercentagePoints)
 {
     struct Case {
         double p, z, tol;
@@ -98,22 +103,22 @@ TEST(Ptoz, PercentagePoints)
     };
     for (const Case& c : cases) {
         double z = 99.0;
-        ptoz_(&c.p, 1, 1, 0, &z);
+        normal_deviates(&c.p, 1, 1, 0, &z);
         EXPECT_NEAR(z, c.z, c.tol) << "p = " << c.p;
     }
     double z = 0.0;
     const double half = 0.5;
-    ptoz_(&half, 1, 1, 0, &z);
+    normal_deviates(&half, 1, 1, 0, &z);
     EXPECT_LT(z, 0.0);
 }
 
 // With a count behind the proportions, 0 and anything at or above 1 are
 // pulled in by half an observation; nothing else is touched.
-TEST(Ptoz, ClampsWithObservationCount)
+TEST(NormalDeviates, ClampsWithObservationCount)
 {
     const double cump[] = {0.0, 1.0, 1.2, -0.1, 0.9};
     double zdev[5];
-    ptoz_(cump, 5, 5, 10, zdev);
+    normal_deviates(cump, 5, 5, 10, zdev);
     EXPECT_NEAR(zdev[0], -1.645211, 5e-7);  // 0 -> 1/20 = 0.05
     EXPECT_NEAR(zdev[1], 1.645211, 5e-7);   // 1 -> 0.95
     EXPECT_NEAR(zdev[2], 1.645211, 5e-7);   // above 1 -> 0.95
@@ -123,14 +128,14 @@ TEST(Ptoz, ClampsWithObservationCount)
 
     // Without a count a value above 1 is converted as it stands (q = -0.2,
     // the deviate of 0.8), not clamped.
-    ptoz_(cump, 5, 5, 0, zdev);
+    normal_deviates(cump, 5, 5, 0, zdev);
     EXPECT_NEAR(zdev[2], 0.841457, 1e-5);
     EXPECT_NEAR(zdev[4], 1.281729, 5e-7);
 }
 
 // A list one entry longer than the deviates wanted has its first entry
 // skipped; any other length is read from its start.
-TEST(Ptoz, OffsetOnlyWhenListIsOneLonger)
+TEST(NormalDeviates, OffsetOnlyWhenListIsOneLonger)
 {
     const double cump[] = {0.1, 0.975, 0.9, 0.025};
     struct Case {
@@ -145,18 +150,18 @@ TEST(Ptoz, OffsetOnlyWhenListIsOneLonger)
     };
     for (const Case& c : cases) {
         double zdev[3] = {7.0, 7.0, 7.0};
-        ptoz_(cump, c.n, c.l, 0, zdev);
+        normal_deviates(cump, c.n, c.l, 0, zdev);
         EXPECT_NEAR(zdev[0], c.first, 5e-7) << "n = " << c.n;
         EXPECT_NEAR(zdev[1], c.second, 5e-7) << "n = " << c.n;
         EXPECT_EQ(zdev[2], 7.0) << "only l entries are written, n = " << c.n;
     }
 }
 
-TEST(Ptoz, NoDeviatesWanted)
+TEST(NormalDeviates, NoDeviatesWanted)
 {
     const double cump[] = {0.3};
     double zdev[2] = {7.0, 7.0};
-    EXPECT_EQ(ptoz_(cump, 1, 0, 10, zdev), 0);
+    normal_deviates(cump, 1, 0, 10, zdev);
     EXPECT_EQ(zdev[0], 7.0);
     EXPECT_EQ(zdev[1], 7.0);
 }

@@ -1,75 +1,55 @@
-// Shared pieces of the fit tests: the fitting tables of a data set, the
-// example reader's study, model-drawn data, and capture of the trace unit.
+// Shared pieces of the fit tests: studies ready to fit (the example reader's
+// study, model-drawn data), the fit's notes for the console program, and
+// small text helpers.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "model/lroc_common.h"
-#include "numeric/tables.h"
-#include "output/io_routs.h"
+#include "model/support/model_tables.h"
+#include "varnel/fit.h"
 
 namespace lmtest {
 
-// Fitting tables in fit order plus the dimensions they belong to.
-struct fit_data {
-    int ncat = 0;
-    int ndist = 0;
-    int noloc = 0;
-    double q[15] = {};
-    ftable freqe{};
-    ftable freqc{};
-    double xnstim[16] = {};
-};
+// A study ready to fit, made by hand in fit order: only its spec and counts
+// are set (all the fit and the fit report read).
+using fit_data = varnel::PreparedStudy;
 
-// Installs the dimensions and chance values of d in the shared records.
-inline void install(const fit_data& d) {
-    globals_.ncat = d.ncat;
-    globals_.ndist = d.ndist;
-    globals_.noloc = d.noloc;
-    globals_.npar = (d.ncat - 1) + 2 * (d.ndist - 1);
-    qvals_.qflag = 0;
-    for (int t = 1; t <= 15; ++t) {
-        qset(t) = d.q[t - 1];
-        if (d.q[t - 1] != 0.0) qvals_.qflag = 1;
-    }
-}
-
-// Recomputes xnstim from the tables.
-inline void count_images(fit_data& d) {
-    for (int j = 1; j <= d.ndist; ++j) {
-        double n = 0.0;
-        for (int k = 1; k <= d.ncat; ++k) n += d.freqc(k, j) + d.freqe(k, j);
-        d.xnstim[j - 1] = n;
-    }
+// The dimensions of d, its chance values q[0..ndist-2] and its image counts
+// from its tables.
+inline void set_spec(fit_data& d, int ncat, int ndist, int noloc, const double* q = nullptr) {
+    d.spec = model_spec(ncat, ndist, noloc, q);
+    count_images(d.spec, d.counts);
 }
 
 // The example reader's study (one target, five categories, the lowest without
 // localization), in fit order: target first, non-target last.
 inline fit_data reader_a() {
     fit_data d;
-    d.ncat = 5;
-    d.ndist = 2;
-    d.noloc = 1;
     const double tc[5] = {10, 4, 9, 15, 27};
     const double te[5] = {0, 6, 5, 3, 1};
     const double nt[5] = {40, 25, 15, 12, 8};
     for (int k = 1; k <= 5; ++k) {
-        d.freqc(k, 1) = tc[k - 1];
-        d.freqe(k, 1) = te[k - 1];
-        d.freqc(k, 2) = nt[k - 1];
+        d.counts.correct(k, 1) = tc[k - 1];
+        d.counts.incorrect(k, 1) = te[k - 1];
+        d.counts.correct(k, 2) = nt[k - 1];
     }
-    count_images(d);
+    set_spec(d, 5, 2, 1);
     return d;
+}
+
+// The console program's notes after a fit (failed inversion, iteration cap,
+// damping value 0), in its order; empty when it has none to write.
+inline std::string console_notes(const varnel::FitResult& r) {
+    std::string s;
+    if (r.singular_matrix) s += "singular matrix;";
+    if (r.iteration_limit_reached) s += "iteration limit;";
+    if (r.damping_zero) s += "damping zero;";
+    return s;
 }
 
 // Generating model of a simulated study.
@@ -111,16 +91,16 @@ inline int category(const model_point& m, double v) {
 // the highest non-signal value Z, rated by the larger, localized correctly
 // when X is larger or, otherwise, by luck with probability q; per non-target
 // image one standard normal value.  The tables are filled as the data
-// preparation does: whole counts in freqc where localization is not used.
+// preparation does: whole counts among the correct ones where localization is
+// not used.
 inline fit_data simulate(const model_point& m, int noloc, const double* q, int n_target,
                          int n_nontarget, std::uint64_t seed) {
     draws rng(seed);
     fit_data d;
-    d.ncat = m.ncat;
-    d.ndist = m.ntarget + 1;
-    d.noloc = noloc;
+    varnel::FrequencyTable& freqc = d.counts.correct;
+    varnel::FrequencyTable& freqe = d.counts.incorrect;
+    const int ndist = m.ntarget + 1;
     for (int t = 1; t <= m.ntarget; ++t) {
-        d.q[t - 1] = q[t - 1];
         for (int n = 0; n < n_target; ++n) {
             const double x = m.mu[t - 1] + m.sigma[t - 1] * rng.normal();
             const double zv = rng.normal();
@@ -128,46 +108,15 @@ inline fit_data simulate(const model_point& m, int noloc, const double* q, int n
             bool correct = x > zv;
             if (!correct && rng.uniform() < q[t - 1]) correct = true;
             if (k <= noloc || q[t - 1] == 1.0 || correct)
-                d.freqc(k, t) += 1.0;
+                freqc(k, t) += 1.0;
             else
-                d.freqe(k, t) += 1.0;
+                freqe(k, t) += 1.0;
         }
     }
-    for (int n = 0; n < n_nontarget; ++n) d.freqc(category(m, rng.normal()), d.ndist) += 1.0;
-    count_images(d);
+    for (int n = 0; n < n_nontarget; ++n) freqc(category(m, rng.normal()), ndist) += 1.0;
+    set_spec(d, m.ncat, ndist, noloc, q);
     return d;
 }
-
-// Binds the trace unit to a fresh file for the lifetime of the object;
-// text() closes the unit and returns what was written.
-class trace_file {
-public:
-    explicit trace_file(const char* tag) {
-        path_ = ::testing::TempDir() + "lm_trace_" + tag + ".txt";
-        std::remove(path_.c_str());
-        char name[256];
-        std::memset(name, ' ', sizeof name);
-        std::memcpy(name, path_.data(), path_.size());
-        open_file__(3, name, 256, " ");
-        open_ = true;
-    }
-    ~trace_file() {
-        if (open_) close_file__(3);
-        std::remove(path_.c_str());
-    }
-    std::string text() {
-        if (open_) close_file__(3);
-        open_ = false;
-        std::ifstream in(path_, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-private:
-    std::string path_;
-    bool open_ = false;
-};
 
 inline std::vector<std::string> split_lines(const std::string& s) {
     std::vector<std::string> out;

@@ -68,7 +68,7 @@ inline std::string g_field(int w, int d, double x) {
     return f_field(w - 4, d - i, x) + "    ";
 }
 
-// What the walk over one lmitercl_ trace found.
+// What the walk over one iteration trace found.
 struct walk {
     std::string error;            // empty when every line followed the rules
     size_t end = 0;               // index of the first line after the trace

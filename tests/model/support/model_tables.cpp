@@ -1,78 +1,95 @@
 #include "model/support/model_tables.h"
 
-#include "model/dist_param.h"
-#include "model/lroc_stat.h"
+#include <memory>
 
-void set_dims(int ncat, int ndist, int noloc) {
-    globals_.ncat = ncat;
-    globals_.ndist = ndist;
-    globals_.noloc = noloc;
-    globals_.npar = (ncat - 1) + 2 * (ndist - 1);
+#include "model/likelihood.h"
+
+using namespace varnel;
+
+ModelSpec model_spec(int ncat, int ndist, int noloc, const double* q) {
+    ModelSpec spec;
+    spec.categories = ncat;
+    spec.distributions = ndist;
+    spec.noloc = noloc;
+    spec.parameters = (ncat - 1) + 2 * (ndist - 1);
+    for (int t = 1; q != nullptr && t <= ndist - 1; ++t) {
+        spec.chance[t - 1] = q[t - 1];
+        if (q[t - 1] != 0.0) spec.chance_entered = true;
+    }
+    return spec;
 }
 
-void eval_model2(const double* mu, const double* sigma, const double* z, deriv_tables& t) {
-    double m[max_dist], s[max_dist];
-    for (int j = 0; j < globals_.ndist; ++j) {
+void count_images(const ModelSpec& spec, FitCounts& counts) {
+    for (int j = 1; j <= spec.distributions; ++j) {
+        double n = 0.0;
+        for (int k = 1; k <= spec.categories; ++k) n += counts.correct(k, j) + counts.incorrect(k, j);
+        counts.images[j - 1] = n;
+    }
+}
+
+void eval_derivative_model(const ModelSpec& spec, const double* mu, const double* sigma,
+                           const double* z, model::DerivativeTables& t) {
+    double m[max_distributions], s[max_distributions];
+    for (int j = 0; j < spec.distributions; ++j) {
         m[j] = mu[j];
         s[j] = sigma[j];
     }
-    distr_param2__(m, s, z, t.p, t.f, t.ildmu, t.ilds, t.cldmu, t.clds, t.fd, t.ild, t.cld,
-                   t.ildmud, t.ildsd, t.cldmud, t.cldsd);
+    numeric::Romberg romberg;
+    model::probabilities_with_derivatives(spec, m, s, z, t, romberg);
 }
 
-double logd1_at(const double* mu, const double* sigma, const double* z, const ftable& freqc,
-                const ftable& freqe) {
-    static deriv_tables t;
-    eval_model2(mu, sigma, z, t);
+double logd1_at(const ModelSpec& spec, const FitCounts& counts, const double* mu,
+                const double* sigma, const double* z) {
+    const auto t = std::make_unique<model::DerivativeTables>();
+    eval_derivative_model(spec, mu, sigma, z, *t);
     double logd1 = 0.0, logd2 = 0.0;
-    lroc_logl__(freqc, freqe, t.fd, t.ild, t.cld, logd1, logd2);
+    model::log_likelihoods(spec, counts, t->fd, t->ild, t->cld, logd1, logd2);
     return logd1;
 }
 
-void unpack_params(const double* theta, double* mu, double* sigma, double* z) {
-    const int nd = globals_.ndist, nt = nd - 1;
+void unpack_params(const ModelSpec& spec, const double* theta, double* mu, double* sigma,
+                   double* z) {
+    const int nd = spec.distributions, nt = nd - 1;
     for (int j = 0; j < nt; ++j) {
         mu[j] = theta[j];
         sigma[j] = theta[nt + j];
     }
     mu[nd - 1] = 0.0;
     sigma[nd - 1] = 1.0;
-    for (int k = 0; k < globals_.ncat - 1; ++k) z[k] = theta[2 * nt + k];
+    for (int k = 0; k < spec.categories - 1; ++k) z[k] = theta[2 * nt + k];
 }
 
-void pack_params(const double* mu, const double* sigma, const double* z, double* theta) {
-    const int nt = globals_.ndist - 1;
+void pack_params(const ModelSpec& spec, const double* mu, const double* sigma, const double* z,
+                 double* theta) {
+    const int nt = spec.distributions - 1;
     for (int j = 0; j < nt; ++j) {
         theta[j] = mu[j];
         theta[nt + j] = sigma[j];
     }
-    for (int k = 0; k < globals_.ncat - 1; ++k) theta[2 * nt + k] = z[k];
+    for (int k = 0; k < spec.categories - 1; ++k) theta[2 * nt + k] = z[k];
 }
 
-void make_study(study& s, int ncat, int ndist, int noloc, const double* q, double mu0, double dmu,
-                double s0, double ds, double z0, double dz) {
-    set_dims(ncat, ndist, noloc);
-    s = study{};
+study pattern_study(int ncat, int ndist, int noloc, const double* q, double mu0, double dmu,
+                    double s0, double ds, double z0, double dz) {
+    study s{};
+    s.spec = model_spec(ncat, ndist, noloc, q);
     const int nd = ndist;
-    for (int j = 1; j <= nd - 1; ++j) qset(j) = q[j - 1];
+    FrequencyTable& freqc = s.counts.correct;
+    FrequencyTable& freqe = s.counts.incorrect;
     for (int k = 1; k <= ncat; ++k) {
-        s.freqc(k, nd) = 3 + (7 * k + 2) % 13;
+        freqc(k, nd) = 3 + (7 * k + 2) % 13;
         for (int j = 1; j <= nd - 1; ++j) {
             const double correct = 2 + (5 * k + 3 * j) % 17;
             const double wrong = 1 + (3 * k + 2 * j) % 6;
-            if (k <= noloc || qset(j) == 1.0) {
-                s.freqc(k, j) = correct + wrong;
+            if (k <= noloc || s.spec.q(j) == 1.0) {
+                freqc(k, j) = correct + wrong;
             } else {
-                s.freqc(k, j) = correct;
-                s.freqe(k, j) = wrong;
+                freqc(k, j) = correct;
+                freqe(k, j) = wrong;
             }
         }
     }
-    for (int j = 1; j <= nd; ++j) {
-        double n = 0.0;
-        for (int k = 1; k <= ncat; ++k) n += s.freqc(k, j) + s.freqe(k, j);
-        s.xnstim[j - 1] = n;
-    }
+    count_images(s.spec, s.counts);
     for (int j = 1; j <= nd - 1; ++j) {
         s.mu[j - 1] = mu0 + dmu * (j - 1);
         s.sigma[j - 1] = s0 + ds * (j - 1);
@@ -80,6 +97,9 @@ void make_study(study& s, int ncat, int ndist, int noloc, const double* q, doubl
     s.mu[nd - 1] = 0.0;
     s.sigma[nd - 1] = 1.0;
     for (int k = 1; k <= ncat - 1; ++k) s.z[k - 1] = z0 + dz * (k - 1);
+    return s;
 }
 
-void eval_study(const study& s, deriv_tables& t) { eval_model2(s.mu, s.sigma, s.z, t); }
+void eval_study(const study& s, model::DerivativeTables& t) {
+    eval_derivative_model(s.spec, s.mu, s.sigma, s.z, t);
+}
