@@ -59,8 +59,9 @@ std::string range_label(const std::vector<double>& upper, int k)
         return "(" + compact_number(upper[k - 2], d) + "," + compact_number(upper[k - 1], d) + "]";
     });
     // Two long numbers: the upper bound alone still tells the category.
-    return label.empty() ? fitting_label([&](int d) { return "<=" + compact_number(upper[k - 1], d); })
-                         : label;
+    return label.empty()
+               ? fitting_label([&](int d) { return "<=" + compact_number(upper[k - 1], d); })
+               : label;
 }
 
 std::vector<std::string> range_labels(const std::vector<double>& upper)
@@ -76,7 +77,8 @@ Result<void> check_options(const BinningOptions& options)
     const std::vector<double>& c = options.cutpoints;
     if (options.categories < min_categories_option || options.categories > max_categories)
         return Error{"categories " + std::to_string(options.categories) + " is outside " +
-                     std::to_string(min_categories_option) + " to " + std::to_string(max_categories)};
+                     std::to_string(min_categories_option) + " to " +
+                     std::to_string(max_categories)};
     if (static_cast<int>(c.size()) > max_cutpoints)
         return Error{std::to_string(c.size()) + " cutpoints given; at most " +
                      std::to_string(max_cutpoints) + " (" + std::to_string(max_categories) +
@@ -113,7 +115,8 @@ Result<void> check_study(const CaseStudy& study)
     for (const Reading& r : study.readings) {
         if (r.reader < 0 || r.reader >= readers || r.modality < 0 || r.modality >= modalities ||
             r.case_index < 0 || r.case_index >= cases)
-            return Error{where + line_text(r.line) + ": a reading refers to a reader, modality or case that is not listed"};
+            return Error{where + line_text(r.line) +
+                         ": a reading refers to a reader, modality or case that is not listed"};
         if (!std::isfinite(r.rating))
             return Error{where + line_text(r.line) + ": rating is not a finite number"};
     }
@@ -130,7 +133,8 @@ Result<void> check_coverage(const CaseStudy& study)
         for (int modality = 0; modality < static_cast<int>(study.modalities.size()); ++modality)
             if (!rated.count({reader, modality}))
                 return Error{study.source + ": reader " + in_quotes(study.readers[reader]) +
-                             " has no ratings in modality " + in_quotes(study.modalities[modality]) +
+                             " has no ratings in modality " +
+                             in_quotes(study.modalities[modality]) +
                              "; every reader rates the cases in every modality"};
     return {};
 }
@@ -162,7 +166,9 @@ std::vector<double> quantile_cuts(const std::vector<double>& sorted, int groups)
         through.back() = static_cast<long long>(i) + 1;
     }
     const long long n = static_cast<long long>(sorted.size());
-    const auto distance = [&](std::size_t i, long long j) { return std::llabs(through[i] * groups - j * n); };
+    const auto distance = [&](std::size_t i, long long j) {
+        return std::llabs(through[i] * groups - j * n);
+    };
     std::vector<double> cuts;
     for (long long j = 1; j < groups; ++j) {
         const auto above = std::partition_point(through.begin(), through.end(),
@@ -227,12 +233,14 @@ Result<Binning> quantile_binning(const CaseStudy& study, const std::vector<doubl
     }
     const Reading& top = highest_unlocalized(study);
     for (const Reading& r : study.readings)
-        if (is_target(study, r) && r.localization != Localization::unknown && r.rating <= top.rating)
+        if (is_target(study, r) && r.localization != Localization::unknown &&
+            r.rating <= top.rating)
             return Error{study.source + ":" + std::to_string(r.line) + ": reader " +
                          in_quotes(study.readers[r.reader]) + ", modality " +
                          in_quotes(study.modalities[r.modality]) + ", case " +
                          in_quotes(study.cases[r.case_index]) + " is localized at rating " +
-                         exact_number(r.rating) + ", not above the highest target rating without localization (" +
+                         exact_number(r.rating) +
+                         ", not above the highest target rating without localization (" +
                          exact_number(top.rating) + ", " + line_text(top.line) +
                          "), which the lowest category holds; " + cutpoints_hint};
     const std::vector<double> rest(std::upper_bound(sorted.begin(), sorted.end(), top.rating),
@@ -253,7 +261,8 @@ struct CategoryMarks {
 };
 using TableMarks = std::array<CategoryMarks, max_categories + 1>;  // 1-based
 
-void count_reading(const CaseStudy& study, const Reading& r, int k, Study& table, CategoryMarks& marks)
+void count_reading(const CaseStudy& study, const Reading& r, int k, Study& table,
+                   CategoryMarks& marks)
 {
     const int column = 1 + study.truth[r.case_index];
     if (column == 1) {
@@ -276,8 +285,8 @@ void count_reading(const CaseStudy& study, const Reading& r, int k, Study& table
 // reading; a category without localization above that one is an error.
 Result<int> table_noloc(const CaseStudy& study, const Study& table, const TableMarks& marks)
 {
-    const std::string where = study.source + ": reader " + in_quotes(table.observer) + ", modality " +
-                              in_quotes(table.condition) + ": ";
+    const std::string where = study.source + ": reader " + in_quotes(table.observer) +
+                              ", modality " + in_quotes(table.condition) + ": ";
     const auto category = [&](int k) {
         return "category " + std::to_string(k) + " " + in_quotes(table.labels[k - 1]);
     };
@@ -326,7 +335,8 @@ Study empty_table(const CaseStudy& study, const Binning& binning, int reader, in
 }
 
 // The tables of the study, the readings of case `left_out` (-1: none) left out.
-Result<std::vector<Study>> tables_without(const CaseStudy& study, const Binning& binning, int left_out)
+Result<std::vector<Study>> tables_without(const CaseStudy& study, const Binning& binning,
+                                          int left_out)
 {
     if (Result<void> s = check_study(study); !s)
         return Error{s.error()};

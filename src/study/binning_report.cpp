@@ -15,8 +15,8 @@ using Row = std::vector<std::string>;
 // Characters shown (UTF-8 continuation bytes take no column).
 std::size_t display_width(const std::string& s)
 {
-    return static_cast<std::size_t>(
-        std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    return static_cast<std::size_t>(std::count_if(
+        s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 // Rows in columns two blanks apart, indented by two; columns whose flag in
@@ -47,9 +47,10 @@ std::string rule_text(const Binning& b)
         case BinningRule::distinct_ratings:
             return "one per distinct rating";
         case BinningRule::quantiles:
-            return b.noloc_group ? "from the quantiles of the ratings above category 1, which holds the "
-                                   "target ratings without localization"
-                                 : "from the quantiles of the ratings";
+            return b.noloc_group
+                       ? "from the quantiles of the ratings above category 1, which holds the "
+                         "target ratings without localization"
+                       : "from the quantiles of the ratings";
     }
     return {};
 }
@@ -83,13 +84,22 @@ int readings_of(const Study& s, int first_column, int last_column)
     return n;
 }
 
+// "1 reader", "5 readers".
+std::string counted(std::size_t n, const std::string& one, const std::string& many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 std::string study_line(const CaseStudy& study)
 {
-    const auto targets = std::count_if(study.truth.begin(), study.truth.end(), [](int t) { return t > 0; });
-    return study.source + ": " + std::to_string(study.readers.size()) + " readers, " +
-           std::to_string(study.modalities.size()) + " modalities, " + std::to_string(study.cases.size()) +
-           " cases (" + std::to_string(study.cases.size() - targets) + " without a target, " +
-           std::to_string(targets) + " with), " + std::to_string(study.readings.size()) + " ratings\n";
+    const auto targets = static_cast<std::size_t>(
+        std::count_if(study.truth.begin(), study.truth.end(), [](int t) { return t > 0; }));
+    return study.source + ": " + counted(study.readers.size(), "reader", "readers") + ", " +
+           counted(study.modalities.size(), "modality", "modalities") + ", " +
+           counted(study.cases.size(), "case", "cases") + " (" +
+           std::to_string(study.cases.size() - targets) + " without a target, " +
+           std::to_string(targets) + " with), " +
+           counted(study.readings.size(), "rating", "ratings") + "\n";
 }
 
 std::string categories_text(const BinnedStudy& binned)
@@ -115,8 +125,9 @@ std::string tables_text(const BinnedStudy& binned, const std::vector<std::string
     std::vector<Row> rows{heading};
     for (std::size_t t = 0; t < binned.tables.size(); ++t) {
         const Study& s = binned.tables[t];
-        Row row{data_file_identifier(s.observer), data_file_identifier(s.condition), std::to_string(s.noloc),
-                std::to_string(readings_of(s, 1, 1)), std::to_string(readings_of(s, 2, s.targets + 1))};
+        Row row{data_file_identifier(s.observer), data_file_identifier(s.condition),
+                std::to_string(s.noloc), std::to_string(readings_of(s, 1, 1)),
+                std::to_string(readings_of(s, 2, s.targets + 1))};
         if (files)
             row.insert(row.begin(), file_names[t]);
         rows.push_back(row);
@@ -124,7 +135,8 @@ std::string tables_text(const BinnedStudy& binned, const std::vector<std::string
     std::vector<bool> right{false, false, true, true, true};
     if (files)
         right.insert(right.begin(), false);
-    return "Tables (NOLOC: lowest categories without localization; ratings of cases without and with a "
+    return "Tables (NOLOC: lowest categories without localization; ratings of cases without and "
+           "with a "
            "target):\n" +
            aligned(rows, right);
 }
@@ -134,7 +146,8 @@ std::string tables_text(const BinnedStudy& binned, const std::vector<std::string
 std::string format_binning(const CaseStudy& study, const BinnedStudy& binned,
                            const std::vector<std::string>& file_names)
 {
-    return study_line(study) + "\n" + categories_text(binned) + "\n" + tables_text(binned, file_names);
+    return study_line(study) + "\n" + categories_text(binned) + "\n" +
+           tables_text(binned, file_names);
 }
 
 }  // namespace varnel::study

@@ -28,7 +28,7 @@ constexpr std::size_t read_chunk = 1 << 16;
 
 struct Field {
     std::string text;
-    int line = 0;         // line where the field begins
+    int line = 0;  // line where the field begins
     bool quoted = false;
 };
 
@@ -239,9 +239,9 @@ Result<Columns> find_columns(const Record& header, const std::string& source)
         bool required;
     };
     static constexpr Named named[] = {
-        {"reader", &Columns::reader, true},       {"modality", &Columns::modality, true},
-        {"case", &Columns::case_name, true},      {"truth", &Columns::truth, true},
-        {"rating", &Columns::rating, true},       {"localized", &Columns::localized, false},
+        {"reader", &Columns::reader, true},  {"modality", &Columns::modality, true},
+        {"case", &Columns::case_name, true}, {"truth", &Columns::truth, true},
+        {"rating", &Columns::rating, true},  {"localized", &Columns::localized, false},
     };
     Columns columns;
     columns.count = header.fields.size();
@@ -269,7 +269,8 @@ Result<int> parse_truth(const Field& f, const std::string& source)
     const int value = digits ? std::stoi(f.text) : -1;
     if (value < 0 || value > max_targets)
         return error_at(source, f.line,
-                        "truth " + in_quotes(f.text) + " is not 0 (no target) or a target class from 1 to " +
+                        "truth " + in_quotes(f.text) +
+                            " is not 0 (no target) or a target class from 1 to " +
                             std::to_string(max_targets));
     return value;
 }
@@ -360,7 +361,8 @@ Result<int> StudyBuilder::add_case(const std::string& name, int truth, int line)
         return error_at(source_, line,
                         "case " + in_quotes(name) + " has truth " + std::to_string(truth) +
                             " here but truth " + std::to_string(study_.truth[c]) + " on line " +
-                            std::to_string(case_line_[c]) + "; a case has one truth in all its rows");
+                            std::to_string(case_line_[c]) +
+                            "; a case has one truth in all its rows");
     }
     return c;
 }
@@ -388,10 +390,11 @@ Result<void> StudyBuilder::add_row(const Record& row)
 
     const std::string& case_name = row.fields[columns_.case_name].text;
     if (*truth == 0 && *localization != Localization::unknown)
-        return error_at(source_, row.fields[columns_.localized].line,
-                        "localized is " + in_quotes(row.fields[columns_.localized].text) + " but case " +
-                            in_quotes(case_name) +
-                            " has no target (truth 0); leave localized empty for a case without a target");
+        return error_at(
+            source_, row.fields[columns_.localized].line,
+            "localized is " + in_quotes(row.fields[columns_.localized].text) + " but case " +
+                in_quotes(case_name) +
+                " has no target (truth 0); leave localized empty for a case without a target");
     Result<int> case_index = add_case(case_name, *truth, row.line);
     if (!case_index)
         return Error{case_index.error()};
@@ -408,8 +411,9 @@ Result<void> StudyBuilder::add_row(const Record& row)
     if (!added)
         return error_at(source_, row.line,
                         "reader " + in_quotes(study_.readers[r.reader]) + ", modality " +
-                            in_quotes(study_.modalities[r.modality]) + ", case " + in_quotes(case_name) +
-                            " is rated a second time (first on line " + std::to_string(it->second) +
+                            in_quotes(study_.modalities[r.modality]) + ", case " +
+                            in_quotes(case_name) + " is rated a second time (first on line " +
+                            std::to_string(it->second) +
                             "); give one row per reader, modality and case");
     study_.readings.push_back(r);
     return {};
@@ -419,7 +423,8 @@ Result<void> StudyBuilder::add_row(const Record& row)
 Result<std::string> read_bytes(const std::filesystem::path& path)
 {
     const std::string name = path.string();
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "rb"),
+                                                         &std::fclose);
     if (!file)
         return Error{name + ": cannot read the file: " + std::strerror(errno)};
     std::string bytes;
@@ -439,7 +444,8 @@ Result<CaseStudy> parse_cases(std::string_view text, const std::string& source)
     if (text.substr(0, byte_order_mark.size()) == byte_order_mark)
         text.remove_prefix(byte_order_mark.size());
     if (const std::size_t bad = invalid_utf8_offset(text); bad != std::string_view::npos)
-        return error_at(source, line_of_offset(text, bad), "the text is not UTF-8; save the file as UTF-8");
+        return error_at(source, line_of_offset(text, bad),
+                        "the text is not UTF-8; save the file as UTF-8");
 
     Result<std::vector<Record>> records = split_records(text, source);
     if (!records)

@@ -51,10 +51,11 @@ std::string table_row(std::string_view label, int first, int second, bool single
 
 Result<void> check_limits(const Study& s)
 {
-    const std::string where = "table of reader \"" + s.observer + "\", modality \"" + s.condition + "\": ";
+    const std::string where =
+        "table of reader \"" + s.observer + "\", modality \"" + s.condition + "\": ";
     if (s.targets < 0 || s.targets > max_targets)
-        return Error{where + std::to_string(s.targets) + " target distributions; varnel takes 0 to " +
-                     std::to_string(max_targets)};
+        return Error{where + std::to_string(s.targets) +
+                     " target distributions; varnel takes 0 to " + std::to_string(max_targets)};
     if (s.categories < 1 || s.categories > max_categories)
         return Error{where + std::to_string(s.categories) + " categories; varnel takes 1 to " +
                      std::to_string(max_categories)};
@@ -77,8 +78,8 @@ std::string safe_name_part(std::string_view text)
         const char c = text[i];
         if (is_continuation_byte(c))
             continue;
-        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                          c == '-' || c == '.' || c == '_';
+        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
         out += safe ? c : '_';
         ++chars;
     }
@@ -114,11 +115,13 @@ Result<std::string> format_data_file(const Study& s)
     return text;
 }
 
-std::string data_file_name(int number, int count, std::string_view reader, std::string_view modality)
+std::string data_file_name(int number, int count, std::string_view reader,
+                           std::string_view modality)
 {
     const int digits = std::max(min_number_digits, static_cast<int>(std::to_string(count).size()));
     std::string prefix = std::to_string(number);
-    prefix.insert(0, prefix.size() < static_cast<std::size_t>(digits) ? digits - prefix.size() : 0, '0');
+    prefix.insert(0, prefix.size() < static_cast<std::size_t>(digits) ? digits - prefix.size() : 0,
+                  '0');
     return prefix + "_" + safe_name_part(reader) + "_" + safe_name_part(modality) + ".lrc";
 }
 

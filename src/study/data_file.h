@@ -39,6 +39,7 @@ std::string data_file_identifier(std::string_view text);
 // the reader and modality names, letters, digits, '-', '.' and '_' (ASCII)
 // are kept and every other character becomes '_', each name cut to 40
 // characters.
-std::string data_file_name(int number, int count, std::string_view reader, std::string_view modality);
+std::string data_file_name(int number, int count, std::string_view reader,
+                           std::string_view modality);
 
 }  // namespace varnel::study

@@ -46,7 +46,8 @@ std::optional<double> parse_number(std::string_view text)
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
     if (ptr != end || text.empty() || (ec != std::errc() && ec != std::errc::result_out_of_range))
         return std::nullopt;
-    if (ec == std::errc::result_out_of_range)  // beyond a double: strtod gives +-inf or the nearest tiny value
+    if (ec == std::errc::result_out_of_range)  // beyond a double: strtod gives +-inf or the nearest
+                                               // tiny value
         return std::strtod(std::string(text).c_str(), nullptr);
     return value;
 }
@@ -61,7 +62,8 @@ std::string exact_number(double x)
 std::string compact_number(double x, int digits)
 {
     char buffer[64];
-    const auto r = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general, digits);
+    const auto r =
+        std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general, digits);
     std::string rounded = short_exponent(std::string(buffer, r.ptr));
     std::string exact = exact_number(x);
     return exact.size() <= rounded.size() ? exact : rounded;

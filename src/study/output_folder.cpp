@@ -33,9 +33,11 @@ Result<void> check_destination(const fs::path& destination)
     if (ec)
         return Error{"cannot use " + in_quotes(destination) + ": " + ec.message()};
     if (status.type() != fs::file_type::directory)
-        return Error{in_quotes(destination) + " exists and is not a folder; name a new folder for the output"};
+        return Error{in_quotes(destination) +
+                     " exists and is not a folder; name a new folder for the output"};
     if (!fs::is_empty(destination, ec) || ec)
-        return Error{in_quotes(destination) + " is not empty; name a new or empty folder for the output"};
+        return Error{in_quotes(destination) +
+                     " is not empty; name a new or empty folder for the output"};
     return {};
 }
 
@@ -44,17 +46,20 @@ Result<fs::path> make_staging(const fs::path& destination)
 {
     std::random_device seed;
     std::mt19937_64 random(seed());
-    const fs::path parent = destination.has_parent_path() ? destination.parent_path() : fs::path(".");
+    const fs::path parent =
+        destination.has_parent_path() ? destination.parent_path() : fs::path(".");
     std::error_code ec;
     for (int attempt = 0; attempt < name_attempts; ++attempt) {
-        const fs::path staging =
-            parent / ("." + destination.filename().string() + ".tmp-" + std::to_string(random() % 1000000000));
+        const fs::path staging = parent / ("." + destination.filename().string() + ".tmp-" +
+                                           std::to_string(random() % 1000000000));
         if (fs::create_directory(staging, ec))
             return staging;
         if (ec)
-            return Error{"cannot make a folder beside " + in_quotes(destination) + ": " + ec.message()};
+            return Error{"cannot make a folder beside " + in_quotes(destination) + ": " +
+                         ec.message()};
     }
-    return Error{"cannot make a folder beside " + in_quotes(destination) + ": every name tried exists"};
+    return Error{"cannot make a folder beside " + in_quotes(destination) +
+                 ": every name tried exists"};
 }
 
 bool is_inside(const fs::path& relative)
@@ -112,16 +117,19 @@ Result<void> OutputFolder::write_file(const fs::path& relative, std::string_view
 {
     const fs::path shown = destination_ / relative;
     if (staging_.empty())
-        return Error{"cannot write " + in_quotes(shown) + ": the output folder is already complete"};
+        return Error{"cannot write " + in_quotes(shown) +
+                     ": the output folder is already complete"};
     if (!is_inside(relative))
-        return Error{"cannot write " + in_quotes(shown) + ": the name must stay inside the output folder"};
+        return Error{"cannot write " + in_quotes(shown) +
+                     ": the name must stay inside the output folder"};
     const fs::path path = staging_ / relative;
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
     if (ec)
         return Error{"cannot write " + in_quotes(shown) + ": " + ec.message()};
     if (fs::exists(fs::symlink_status(path, ec)))
-        return Error{"cannot write " + in_quotes(shown) + ": two files of the output have this name"};
+        return Error{"cannot write " + in_quotes(shown) +
+                     ": two files of the output have this name"};
     errno = 0;
     std::ofstream out(path, std::ios::binary);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
@@ -135,13 +143,15 @@ Result<void> OutputFolder::write_file(const fs::path& relative, std::string_view
 Result<void> OutputFolder::commit()
 {
     if (staging_.empty())
-        return Error{"cannot complete " + in_quotes(destination_) + ": the output folder is already complete"};
+        return Error{"cannot complete " + in_quotes(destination_) +
+                     ": the output folder is already complete"};
     std::error_code ec;
     fs::rename(staging_, destination_, ec);
     if (ec) {
-        const std::string reason = ec == std::errc::directory_not_empty || ec == std::errc::file_exists
-                                       ? "it is no longer empty"
-                                       : ec.message();
+        const std::string reason =
+            ec == std::errc::directory_not_empty || ec == std::errc::file_exists
+                ? "it is no longer empty"
+                : ec.message();
         discard();
         return Error{"cannot complete " + in_quotes(destination_) + ": " + reason};
     }

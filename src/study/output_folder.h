@@ -36,7 +36,8 @@ public:
 
 private:
     OutputFolder(std::filesystem::path destination, std::filesystem::path staging)
-        : destination_(std::move(destination)), staging_(std::move(staging)) {}
+        : destination_(std::move(destination)), staging_(std::move(staging))
+    {}
     void discard() noexcept;
 
     std::filesystem::path destination_;

@@ -37,8 +37,8 @@ CaseStudy ladder(const std::vector<double>& ratings, const std::map<int, std::st
     std::string csv = "reader,modality,case,truth,rating,localized\n";
     for (std::size_t i = 0; i < ratings.size(); ++i) {
         const auto t = targets.find(static_cast<int>(i));
-        csv += "R,A,c" + std::to_string(i) + "," + (t == targets.end() ? "0," : "1,") + std::to_string(ratings[i]) +
-               "," + (t == targets.end() ? "" : t->second) + "\n";
+        csv += "R,A,c" + std::to_string(i) + "," + (t == targets.end() ? "0," : "1,") +
+               std::to_string(ratings[i]) + "," + (t == targets.end() ? "" : t->second) + "\n";
     }
     return study_from(csv);
 }
@@ -68,10 +68,26 @@ std::string error_of(const CaseStudy& s, const BinningOptions& o = {})
 // has its own extent of readings without localization (NOLOC 3, 4, 5, 0).
 const char* const lroc_study =
     "reader,modality,case,truth,rating,localized\n"
-    "R1,A,n1,0,1,\n" "R1,A,n2,0,2,\n" "R1,A,t1,1,2,\n" "R1,A,t2,2,4,1\n" "R1,A,t3,1,5,0\n"
-    "R1,B,n1,0,3,\n" "R1,B,n2,0,1,\n" "R1,B,t1,1,5,1\n" "R1,B,t2,2,5,0\n" "R1,B,t3,1,1,\n"
-    "R2,A,n1,0,1,\n" "R2,A,n2,0,1,\n" "R2,A,t1,1,3,\n" "R2,A,t2,2,4,\n" "R2,A,t3,1,5,\n"
-    "R2,B,n1,0,4,\n" "R2,B,n2,0,5,\n" "R2,B,t1,1,1,1\n" "R2,B,t2,2,2,1\n" "R2,B,t3,1,3,0\n";
+    "R1,A,n1,0,1,\n"
+    "R1,A,n2,0,2,\n"
+    "R1,A,t1,1,2,\n"
+    "R1,A,t2,2,4,1\n"
+    "R1,A,t3,1,5,0\n"
+    "R1,B,n1,0,3,\n"
+    "R1,B,n2,0,1,\n"
+    "R1,B,t1,1,5,1\n"
+    "R1,B,t2,2,5,0\n"
+    "R1,B,t3,1,1,\n"
+    "R2,A,n1,0,1,\n"
+    "R2,A,n2,0,1,\n"
+    "R2,A,t1,1,3,\n"
+    "R2,A,t2,2,4,\n"
+    "R2,A,t3,1,5,\n"
+    "R2,B,n1,0,4,\n"
+    "R2,B,n2,0,5,\n"
+    "R2,B,t1,1,1,1\n"
+    "R2,B,t2,2,2,1\n"
+    "R2,B,t3,1,3,0\n";
 
 TEST(BinningTables, HandCountedLrocStudyWithNolocPerTable)
 {
@@ -88,12 +104,23 @@ TEST(BinningTables, HandCountedLrocStudyWithNolocPerTable)
     EXPECT_EQ(b->tables[1].observer + b->tables[1].condition, "R1B");  // reader-major
     EXPECT_EQ(b->tables[2].observer + b->tables[2].condition, "R2A");
 
-    EXPECT_EQ(cells(r1a), (Cells{{{'c', 1, 1}, 1}, {{'c', 2, 1}, 1}, {{'c', 2, 2}, 1}, {{'c', 4, 3}, 1}, {{'i', 5, 2}, 1}}));
-    EXPECT_EQ(cells(b->tables[1]),
-              (Cells{{{'c', 1, 1}, 1}, {{'c', 3, 1}, 1}, {{'c', 1, 2}, 1}, {{'c', 5, 2}, 1}, {{'i', 5, 3}, 1}}));
-    EXPECT_EQ(cells(b->tables[2]), (Cells{{{'c', 1, 1}, 2}, {{'c', 3, 2}, 1}, {{'c', 4, 3}, 1}, {{'c', 5, 2}, 1}}));
-    EXPECT_EQ(cells(b->tables[3]),
-              (Cells{{{'c', 4, 1}, 1}, {{'c', 5, 1}, 1}, {{'c', 1, 2}, 1}, {{'c', 2, 3}, 1}, {{'i', 3, 2}, 1}}));
+    EXPECT_EQ(cells(r1a), (Cells{{{'c', 1, 1}, 1},
+                                 {{'c', 2, 1}, 1},
+                                 {{'c', 2, 2}, 1},
+                                 {{'c', 4, 3}, 1},
+                                 {{'i', 5, 2}, 1}}));
+    EXPECT_EQ(cells(b->tables[1]), (Cells{{{'c', 1, 1}, 1},
+                                          {{'c', 3, 1}, 1},
+                                          {{'c', 1, 2}, 1},
+                                          {{'c', 5, 2}, 1},
+                                          {{'i', 5, 3}, 1}}));
+    EXPECT_EQ(cells(b->tables[2]),
+              (Cells{{{'c', 1, 1}, 2}, {{'c', 3, 2}, 1}, {{'c', 4, 3}, 1}, {{'c', 5, 2}, 1}}));
+    EXPECT_EQ(cells(b->tables[3]), (Cells{{{'c', 4, 1}, 1},
+                                          {{'c', 5, 1}, 1},
+                                          {{'c', 1, 2}, 1},
+                                          {{'c', 2, 3}, 1},
+                                          {{'i', 3, 2}, 1}}));
     // NOLOC: the categories below each table's first localized target reading.
     EXPECT_EQ(r1a.noloc, 3);
     EXPECT_EQ(b->tables[1].noloc, 4);
@@ -108,7 +135,8 @@ TEST(BinningTables, LeaveOneOutKeepsTheFullStudysCategories)
     Result<std::vector<varnel::Study>> without_t2 = make_tables_without_case(s, full, 3);
     ASSERT_TRUE(without_t2.ok()) << without_t2.error();
     const varnel::Study& r1a = (*without_t2)[0];
-    EXPECT_EQ(cells(r1a), (Cells{{{'c', 1, 1}, 1}, {{'c', 2, 1}, 1}, {{'c', 2, 2}, 1}, {{'i', 5, 2}, 1}}));
+    EXPECT_EQ(cells(r1a),
+              (Cells{{{'c', 1, 1}, 1}, {{'c', 2, 1}, 1}, {{'c', 2, 2}, 1}, {{'i', 5, 2}, 1}}));
     EXPECT_EQ(r1a.noloc, 4);    // its first localized reading is gone
     EXPECT_EQ(r1a.targets, 2);  // class 2 has no case left but stays
 
@@ -159,7 +187,8 @@ TEST(BinningRules, OneCategoryPerDistinctRatingUpTo17)
     ASSERT_EQ(b.categories(), 17);
     EXPECT_EQ(b.labels[0], "0.3");  // the exact text has 19 characters
     EXPECT_EQ(b.labels[16], "17");
-    EXPECT_EQ(error_of(ladder({3, 3, 3})), "t.csv: every rating is 3; rating categories need at least two different ratings");
+    EXPECT_EQ(error_of(ladder({3, 3, 3})),
+              "t.csv: every rating is 3; rating categories need at least two different ratings");
 }
 
 TEST(BinningRules, QuantilesOfAllRatingsNeverSplitTies)
@@ -195,25 +224,35 @@ TEST(BinningRules, UnlocalizedTargetRatingsFormTheLowestQuantileCategory)
     EXPECT_TRUE(b->binning.noloc_group);
     EXPECT_EQ(b->binning.labels, (std::vector<std::string>{"<=5", "(5,13]", "(13,22]", ">22"}));
     EXPECT_EQ(b->tables[0].noloc, 1);
-    EXPECT_EQ(cells(b->tables[0]), (Cells{{{'c', 1, 1}, 3}, {{'c', 1, 2}, 2}, {{'c', 2, 1}, 7}, {{'c', 2, 2}, 1},
-                                          {{'c', 3, 1}, 8}, {{'i', 3, 2}, 1}, {{'c', 4, 1}, 7}, {{'c', 4, 2}, 1}}));
+    EXPECT_EQ(cells(b->tables[0]), (Cells{{{'c', 1, 1}, 3},
+                                          {{'c', 1, 2}, 2},
+                                          {{'c', 2, 1}, 7},
+                                          {{'c', 2, 2}, 1},
+                                          {{'c', 3, 1}, 8},
+                                          {{'i', 3, 2}, 1},
+                                          {{'c', 4, 1}, 7},
+                                          {{'c', 4, 2}, 1}}));
 
     std::map<int, std::string> low = targets;
     low[3] = "1";  // a localized target at rating 4 on line 5
     EXPECT_EQ(error_of(ladder(one_to(30), low), {{}, 4}),
-              "t.csv:5: reader \"R\", modality \"A\", case \"c3\" is localized at rating 4, not above the highest "
-              "target rating without localization (5, line 6), which the lowest category holds; give --cutpoints "
+              "t.csv:5: reader \"R\", modality \"A\", case \"c3\" is localized at rating 4, not "
+              "above the highest "
+              "target rating without localization (5, line 6), which the lowest category holds; "
+              "give --cutpoints "
               "that keep the target ratings without localization below those with it");
 }
 
 TEST(BinningRules, LabelsFitSixteenCharacters)
 {
     const Binning b = binning_of(ladder({1, 2}), {{1e-5, 0.30000000000000004, 123456.789}, 10});
-    EXPECT_EQ(b.labels, (std::vector<std::string>{"<=1e-5", "(1e-5,0.3]", "(0.3,123456.789]", ">123456.789"}));
+    EXPECT_EQ(b.labels, (std::vector<std::string>{"<=1e-5", "(1e-5,0.3]", "(0.3,123456.789]",
+                                                  ">123456.789"}));
     const Binning tiny = binning_of(ladder({1, 2}), {{-1.2345678901234e-300, -1.1e-300}, 10});
     // Digits dropped to fit; a middle category whose two bounds cannot share
     // 16 characters shows its upper bound alone.
-    EXPECT_EQ(tiny.labels, (std::vector<std::string>{"<=-1.234568e-300", "<=-1.1e-300", ">-1.1e-300"}));
+    EXPECT_EQ(tiny.labels,
+              (std::vector<std::string>{"<=-1.234568e-300", "<=-1.1e-300", ">-1.1e-300"}));
 }
 
 TEST(BinningErrors, OptionsOutsideTheirLimits)
@@ -221,11 +260,14 @@ TEST(BinningErrors, OptionsOutsideTheirLimits)
     const CaseStudy s = ladder({1, 2});
     EXPECT_EQ(error_of(s, {{}, 1}), "categories 1 is outside 2 to 17");
     EXPECT_EQ(error_of(s, {{}, 18}), "categories 18 is outside 2 to 17");
-    EXPECT_EQ(error_of(s, {{1, 1}, 10}), "cutpoint 2 (1) is not above cutpoint 1 (1); cutpoints must increase");
-    EXPECT_EQ(error_of(s, {{2, 1}, 10}), "cutpoint 2 (1) is not above cutpoint 1 (2); cutpoints must increase");
+    EXPECT_EQ(error_of(s, {{1, 1}, 10}),
+              "cutpoint 2 (1) is not above cutpoint 1 (1); cutpoints must increase");
+    EXPECT_EQ(error_of(s, {{2, 1}, 10}),
+              "cutpoint 2 (1) is not above cutpoint 1 (2); cutpoints must increase");
     EXPECT_EQ(error_of(s, {{1, std::numeric_limits<double>::infinity()}, 10}),
               "cutpoint 2 (inf) is not a finite number");
-    EXPECT_EQ(error_of(s, {{std::numeric_limits<double>::quiet_NaN()}, 10}), "cutpoint 1 (nan) is not a finite number");
+    EXPECT_EQ(error_of(s, {{std::numeric_limits<double>::quiet_NaN()}, 10}),
+              "cutpoint 1 (nan) is not a finite number");
     const std::vector<double> seventeen = one_to(17);
     EXPECT_EQ(error_of(s, {seventeen, 10}), "17 cutpoints given; at most 16 (17 categories)");
     EXPECT_EQ(error_of(s, {{one_to(16)}, 10}), "(binned)");
@@ -233,30 +275,41 @@ TEST(BinningErrors, OptionsOutsideTheirLimits)
 
 TEST(BinningErrors, CategoriesMixingTargetsWithAndWithoutLocalization)
 {
-    const std::string hint = "; give --cutpoints that keep the target ratings without localization below those with it";
+    const std::string hint =
+        "; give --cutpoints that keep the target ratings without localization below those with it";
     const std::string head = "reader,modality,case,truth,rating,localized\nR1,A,n,0,1,\n";
     EXPECT_EQ(error_of(study_from(head + "R1,A,t1,1,4,\nR1,A,t2,1,4,1\n")),
-              "t.csv: reader \"R1\", modality \"A\": category 2 \"4\" has target cases with localization (line 4) and "
-              "without (line 3)" + hint);
+              "t.csv: reader \"R1\", modality \"A\": category 2 \"4\" has target cases with "
+              "localization (line 4) and "
+              "without (line 3)" +
+                  hint);
     EXPECT_EQ(error_of(study_from(head + "R1,A,t1,1,2,0\nR1,A,t2,1,3,\n")),
-              "t.csv: reader \"R1\", modality \"A\": category 3 \"3\" has target cases without localization (line 4) "
-              "above category 2 \"2\" with localization (line 3)" + hint);
+              "t.csv: reader \"R1\", modality \"A\": category 3 \"3\" has target cases without "
+              "localization (line 4) "
+              "above category 2 \"2\" with localization (line 3)" +
+                  hint);
     // With cutpoints that merge the two ratings the mix is in one category.
     EXPECT_EQ(error_of(study_from(head + "R1,A,t1,1,2,0\nR1,A,t2,1,3,\n"), {{1.5}, 10}),
-              "t.csv: reader \"R1\", modality \"A\": category 2 \">1.5\" has target cases with localization (line 3) "
-              "and without (line 4)" + hint);
+              "t.csv: reader \"R1\", modality \"A\": category 2 \">1.5\" has target cases with "
+              "localization (line 3) "
+              "and without (line 4)" +
+                  hint);
 }
 
 TEST(BinningErrors, StudiesTheTablesCannotHold)
 {
-    EXPECT_EQ(error_of(study_from("reader,modality,case,truth,rating\nR1,A,a,0,1\nR1,B,a,0,2\nR2,A,a,0,3\n")),
-              "t.csv: reader \"R2\" has no ratings in modality \"B\"; every reader rates the cases in every modality");
+    EXPECT_EQ(error_of(study_from(
+                  "reader,modality,case,truth,rating\nR1,A,a,0,1\nR1,B,a,0,2\nR2,A,a,0,3\n")),
+              "t.csv: reader \"R2\" has no ratings in modality \"B\"; every reader rates the cases "
+              "in every modality");
     CaseStudy s = ladder({1, 2});
     s.truth[0] = 16;  // made in memory, past the reader's checks
-    EXPECT_EQ(error_of(s), "t.csv: case \"c0\" has truth 16; the tables hold target classes 1 to 15");
+    EXPECT_EQ(error_of(s),
+              "t.csv: case \"c0\" has truth 16; the tables hold target classes 1 to 15");
     s.truth[0] = 0;
     s.readings[1].case_index = 7;
-    EXPECT_EQ(error_of(s), "t.csv: line 3: a reading refers to a reader, modality or case that is not listed");
+    EXPECT_EQ(error_of(s),
+              "t.csv: line 3: a reading refers to a reader, modality or case that is not listed");
 }
 
 }  // namespace

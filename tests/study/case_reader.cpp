@@ -45,10 +45,12 @@ TEST(CaseReaderForms, ColumnsByNameInAnyOrderWithOtherColumnsIgnored)
 
 TEST(CaseReaderForms, ByteOrderMarkCrlfAndLastLineWithoutLineEnd)
 {
-    const CaseStudy s = study_from("\xEF\xBB\xBF" "reader,modality,case,truth,rating\r\n"
-                                   "R1,A,c1,1,3\r\n"
-                                   "\r\n"
-                                   "R1,A,c2,0,1");
+    const CaseStudy s = study_from(
+        "\xEF\xBB\xBF"
+        "reader,modality,case,truth,rating\r\n"
+        "R1,A,c1,1,3\r\n"
+        "\r\n"
+        "R1,A,c2,0,1");
     ASSERT_EQ(s.readings.size(), 2u);
     EXPECT_EQ(s.readers[0], "R1");  // the mark is not part of the first column name
     EXPECT_FALSE(s.has_localization);
@@ -75,7 +77,8 @@ TEST(CaseReaderForms, NegativeZeroIsZeroAndOverflowIsNotFinite)
     ASSERT_EQ(s.readings.size(), 2u);
     EXPECT_FALSE(std::signbit(s.readings[0].rating));
     EXPECT_GE(s.readings[1].rating, 0.0);
-    EXPECT_EQ(error_of(header + "R1,A,c1,0,1e999,\n"), "t.csv:2: rating \"1e999\" is not a finite number");
+    EXPECT_EQ(error_of(header + "R1,A,c1,0,1e999,\n"),
+              "t.csv:2: rating \"1e999\" is not a finite number");
 }
 
 struct BadInput {
@@ -85,18 +88,22 @@ struct BadInput {
 TEST(CaseReaderErrors, EachFaultNamesFileLineAndWhatToDo)
 {
     const std::string columns =
-        "the header needs the columns reader, modality, case, truth and rating (lowercase names) and "
+        "the header needs the columns reader, modality, case, truth and rating (lowercase names) "
+        "and "
         "optionally localized";
     const std::string truth_range = " is not 0 (no target) or a target class from 1 to 15";
     const std::string double_quote = "a quote inside a quoted field is written twice (\"\")";
     const BadInput cases[] = {
         {"", "t.csv: the file is empty; " + columns + ", then one row per rating"},
-        {"\xEF\xBB\xBF\n \t\n", "t.csv: the file is empty; " + columns + ", then one row per rating"},
+        {"\xEF\xBB\xBF\n \t\n",
+         "t.csv: the file is empty; " + columns + ", then one row per rating"},
         {"reader,modality,case,truth\nR1,A,c1,0\n", "t.csv:1: no \"rating\" column; " + columns},
         {"Reader,modality,case,truth,rating\n", "t.csv:1: no \"reader\" column; " + columns},
-        {"\nreader,modality,case,truth,rating,rating\n", "t.csv:2: the column \"rating\" appears twice in the header"},
+        {"\nreader,modality,case,truth,rating,rating\n",
+         "t.csv:2: the column \"rating\" appears twice in the header"},
         {header, "t.csv:1: no ratings follow the header row"},
-        {header + "R1,A,c1,0,2\n", "t.csv:2: 5 fields, but the header has 6; put a field that contains a comma in quotes"},
+        {header + "R1,A,c1,0,2\n",
+         "t.csv:2: 5 fields, but the header has 6; put a field that contains a comma in quotes"},
         {header + "R1,A,c1,0,abc,\n", "t.csv:2: rating \"abc\" is not a number"},
         {header + "R1,A,c1,0,,\n", "t.csv:2: rating \"\" is not a number"},
         {header + "R1,A,c1,0,1.5.2,\n", "t.csv:2: rating \"1.5.2\" is not a number"},
@@ -105,32 +112,46 @@ TEST(CaseReaderErrors, EachFaultNamesFileLineAndWhatToDo)
         {header + "R1,A,c1,2.0,1,\n", "t.csv:2: truth \"2.0\"" + truth_range},
         {header + "R1,A,c1,16,1,\n", "t.csv:2: truth \"16\"" + truth_range},
         {header + "R1,A,c1,-1,1,\n", "t.csv:2: truth \"-1\"" + truth_range},
-        {header + "R1,A,c1,1,1,yes\n", "t.csv:2: localized \"yes\" is not 1 (correct), 0 (incorrect) or empty (not recorded)"},
+        {header + "R1,A,c1,1,1,yes\n",
+         "t.csv:2: localized \"yes\" is not 1 (correct), 0 (incorrect) or empty (not recorded)"},
         {header + "R1,A,c1,0,1,0\n",
-         "t.csv:2: localized is \"0\" but case \"c1\" has no target (truth 0); leave localized empty for a case "
+         "t.csv:2: localized is \"0\" but case \"c1\" has no target (truth 0); leave localized "
+         "empty for a case "
          "without a target"},
         {header + "R1,A,c1,1,2,1\nR2,A,c1,1,2,\nR1,A,c1,1,3,0\n",
-         "t.csv:4: reader \"R1\", modality \"A\", case \"c1\" is rated a second time (first on line 2); give one "
+         "t.csv:4: reader \"R1\", modality \"A\", case \"c1\" is rated a second time (first on "
+         "line 2); give one "
          "row per reader, modality and case"},
         {header + "R1,A,c1,1,2,\nR2,A,c1,0,3,\n",
-         "t.csv:3: case \"c1\" has truth 0 here but truth 1 on line 2; a case has one truth in all its rows"},
-        {header + "R1,A,c1,0,2,\n\"R2,A,c2,0,2,\n", "t.csv:3: the quoted field that begins here is not closed; " + double_quote},
-        {header + "R1,\"A\"x,c1,0,2,\n", "t.csv:2: text after the closing quote of a field; " + double_quote},
+         "t.csv:3: case \"c1\" has truth 0 here but truth 1 on line 2; a case has one truth in all "
+         "its rows"},
+        {header + "R1,A,c1,0,2,\n\"R2,A,c2,0,2,\n",
+         "t.csv:3: the quoted field that begins here is not closed; " + double_quote},
+        {header + "R1,\"A\"x,c1,0,2,\n",
+         "t.csv:2: text after the closing quote of a field; " + double_quote},
         {header + "R1,A\"x,c1,0,2,\n",
-         "t.csv:2: a quote inside a field that does not begin with one; put the field in quotes and write the "
+         "t.csv:2: a quote inside a field that does not begin with one; put the field in quotes "
+         "and write the "
          "quote twice (\"\")"},
-        {header + "R1,,c1,0,2,\n", "t.csv:2: empty modality name; every row needs a reader, a modality and a case"},
-        {header + "R1,A,  ,0,2,\n", "t.csv:2: empty case name; every row needs a reader, a modality and a case"},
-        {header + "\"\",A,c1,0,2,\n", "t.csv:2: empty reader name; every row needs a reader, a modality and a case"},
+        {header + "R1,,c1,0,2,\n",
+         "t.csv:2: empty modality name; every row needs a reader, a modality and a case"},
+        {header + "R1,A,  ,0,2,\n",
+         "t.csv:2: empty case name; every row needs a reader, a modality and a case"},
+        {header + "\"\",A,c1,0,2,\n",
+         "t.csv:2: empty reader name; every row needs a reader, a modality and a case"},
         {header + "R1,A,c1,0,2,\rR1,A,c2,0,2,\n",
          "t.csv:2: a carriage return without a line feed; save the file with LF or CRLF line ends"},
-        {header + "R1,A,c1,0,2,\nR\xE9,A,c2,0,2,\n", "t.csv:3: the text is not UTF-8; save the file as UTF-8"},
-        {header + "R1,A,c1,0,2,\n\xED\xA0\x80,A,c2,0,2,\n", "t.csv:3: the text is not UTF-8; save the file as UTF-8"},
+        {header + "R1,A,c1,0,2,\nR\xE9,A,c2,0,2,\n",
+         "t.csv:3: the text is not UTF-8; save the file as UTF-8"},
+        {header + "R1,A,c1,0,2,\n\xED\xA0\x80,A,c2,0,2,\n",
+         "t.csv:3: the text is not UTF-8; save the file as UTF-8"},
         // Lines stay right after quoted line breaks, CRLF ends and blank lines.
-        {header + "\"R\n1\",A,c1,0,2,\nR1,A,c2,0,abc,\n", "t.csv:4: rating \"abc\" is not a number"},
+        {header + "\"R\n1\",A,c1,0,2,\nR1,A,c2,0,abc,\n",
+         "t.csv:4: rating \"abc\" is not a number"},
         {"reader,modality,case,truth,note,rating\r\nR1,A,c1,0,\"a\r\nb\",abc\r\n",
          "t.csv:3: rating \"abc\" is not a number"},  // the line of the field, not of the row
-        {"reader,modality,case,truth,rating\r\n\r\n\r\nR1,A,c1,x,1\r\n", "t.csv:4: truth \"x\"" + truth_range},
+        {"reader,modality,case,truth,rating\r\n\r\n\r\nR1,A,c1,x,1\r\n",
+         "t.csv:4: truth \"x\"" + truth_range},
     };
     for (const BadInput& c : cases)
         EXPECT_EQ(error_of(c.csv), c.message) << c.csv;
@@ -153,8 +174,10 @@ TEST(CaseReaderFile, UnreadableFileGivesTheSystemsReason)
 {
     study_test::TempDir dir;
     const std::string missing = (dir.path() / "missing.csv").string();
-    EXPECT_EQ(read_cases(missing).error(), missing + ": cannot read the file: No such file or directory");
-    EXPECT_EQ(read_cases(dir.path()).error(), dir.path().string() + ": cannot read the file: Is a directory");
+    EXPECT_EQ(read_cases(missing).error(),
+              missing + ": cannot read the file: No such file or directory");
+    EXPECT_EQ(read_cases(dir.path()).error(),
+              dir.path().string() + ": cannot read the file: Is a directory");
 }
 
 }  // namespace

@@ -62,12 +62,15 @@ TEST(DataFileText, IdentifiersAndLabelsCannotBreakTheLayout)
 {
     EXPECT_EQ(data_file_identifier("a\tb\r\nc\x7f"), "a b  c ");
     EXPECT_EQ(data_file_identifier(std::string(70, 'x')), std::string(63, 'x'));
-    EXPECT_EQ(data_file_identifier(std::string(62, 'x') + "\xC3\xA4"), std::string(62, 'x'));  // no half "ä"
+    EXPECT_EQ(data_file_identifier(std::string(62, 'x') + "\xC3\xA4"),
+              std::string(62, 'x'));  // no half "ä"
 
     varnel::Study s = small_study();
     s.observer = "line\nbreak";
     s.labels[0] = "a label of more than sixteen characters";
-    s.labels[1] = "\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4";  // 9 x "ä", 18 bytes
+    s.labels[1] =
+        "\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4";  // 9 x "ä", 18
+                                                                                     // bytes
     Result<std::string> text = format_data_file(s);
     ASSERT_TRUE(text.ok()) << text.error();
     std::istringstream lines(*text);
@@ -77,7 +80,9 @@ TEST(DataFileText, IdentifiersAndLabelsCannotBreakTheLayout)
     ASSERT_EQ(all.size(), 15u);
     EXPECT_EQ(all[1], "OBSERVER: line break");
     EXPECT_EQ(all[8], " a label of more      5");
-    EXPECT_EQ(all[9], " \xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4" "     3");  // 8 x "ä", one blank
+    EXPECT_EQ(all[9],
+              " \xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4"
+              "     3");  // 8 x "ä", one blank
 }
 
 TEST(DataFileText, TablesOutsideVarnelsLimitsAreRefused)
@@ -102,7 +107,8 @@ TEST(DataFileNames, NumberedSafeAndUnique)
     EXPECT_EQ(data_file_name(1, 10, "R1", "CT"), "01_R1_CT.lrc");
     EXPECT_EQ(data_file_name(7, 120, "Dr. \xC3\x84/B", "CT low"), "007_Dr.___B_CT_low.lrc");
     EXPECT_EQ(data_file_name(2, 2, "R/1", "A"), "02_R_1_A.lrc");
-    EXPECT_EQ(data_file_name(3, 3, std::string(50, 'r'), "..") , "03_" + std::string(40, 'r') + "_...lrc");
+    EXPECT_EQ(data_file_name(3, 3, std::string(50, 'r'), ".."),
+              "03_" + std::string(40, 'r') + "_...lrc");
 }
 
 // The console echo of varnel, reduced to comparable lines: identifiers,
@@ -141,7 +147,10 @@ std::vector<std::string> echo_lines(const std::string& console)
 // dropped, totals where localization is not used.
 std::vector<std::string> expected_echo(const varnel::Study& s)
 {
-    const auto pad = [](int n, int width) { std::string t = std::to_string(n); return std::string(width - t.size(), ' ') + t; };
+    const auto pad = [](int n, int width) {
+        std::string t = std::to_string(n);
+        return std::string(width - t.size(), ' ') + t;
+    };
     std::vector<int> kept;
     int noloc = 0;
     for (int k = 1; k <= s.categories; ++k) {
@@ -153,17 +162,20 @@ std::vector<std::string> expected_echo(const varnel::Study& s)
             noloc += k <= s.noloc;
         }
     }
-    std::vector<std::string> out{"OBSERVER: " + data_file_identifier(s.observer), "CONDITION: " + s.condition,
-                                 "REPLICATION: " + s.replication, "NCAT " + std::to_string(kept.size()),
+    std::vector<std::string> out{"OBSERVER: " + data_file_identifier(s.observer),
+                                 "CONDITION: " + s.condition, "REPLICATION: " + s.replication,
+                                 "NCAT " + std::to_string(kept.size()),
                                  "NOLOC " + std::to_string(noloc)};
     for (int m = 1; m <= s.targets + 1; ++m) {
-        out.push_back(" DISTRIBUTION:" + pad(m - 1, 3) + (m == 1 ? "   Non-target distribution" : "   Target distribution"));
+        out.push_back(" DISTRIBUTION:" + pad(m - 1, 3) +
+                      (m == 1 ? "   Non-target distribution" : "   Target distribution"));
         for (std::size_t i = 0; i < kept.size(); ++i) {
             const int k = kept[i];
             const bool total = m == 1 || static_cast<int>(i) < noloc;
             out.push_back(s.labels[k - 1] + ":" +
                           (total ? " " + std::to_string(s.incorrect(k, m) + s.correct(k, m))
-                                 : " " + std::to_string(s.incorrect(k, m)) + " " + std::to_string(s.correct(k, m))));
+                                 : " " + std::to_string(s.incorrect(k, m)) + " " +
+                                       std::to_string(s.correct(k, m))));
         }
     }
     return out;
@@ -187,7 +199,8 @@ TEST(DataFileRoundTrip, VarnelReadsBackTheCountsOfAnLrocStudy)
     // Two targets, NOLOC 1, category 3 empty (varnel drops it), an observer
     // with a line break and more than 63 bytes.
     varnel::Study s;
-    s.observer = "Reader with a line\nbreak and a name that goes on well past sixty-four characters";
+    s.observer =
+        "Reader with a line\nbreak and a name that goes on well past sixty-four characters";
     s.condition = "CT, low dose";
     s.replication = "1";
     s.targets = 2;

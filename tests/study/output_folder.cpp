@@ -26,7 +26,8 @@ TEST(OutputFolder, AppearsOnlyWhenCommittedWithEveryFile)
         EXPECT_EQ(folder->staging().parent_path(), dir.path());
         EXPECT_EQ(folder->staging().filename().string().rfind(".out.tmp-", 0), 0u);
         ASSERT_TRUE(folder->commit().ok());
-        EXPECT_EQ(folder->commit().error(), "cannot complete \"" + out.string() + "\": the output folder is already complete");
+        EXPECT_EQ(folder->commit().error(), "cannot complete \"" + out.string() +
+                                                "\": the output folder is already complete");
     }
     EXPECT_EQ(read_text(out / "a.lrc"), "first");
     EXPECT_EQ(read_text(out / "sub" / "b.txt"), "second");
@@ -49,17 +50,20 @@ TEST(OutputFolder, DestinationMustBeNewOrEmpty)
 {
     TempDir dir;
     fs::create_directory(dir.path() / "empty");
-    Result<OutputFolder> into_empty = OutputFolder::create(dir.path() / "empty/");  // trailing separator
+    Result<OutputFolder> into_empty =
+        OutputFolder::create(dir.path() / "empty/");  // trailing separator
     ASSERT_TRUE(into_empty.ok()) << into_empty.error();
     ASSERT_TRUE(into_empty->write_file("a", "x").ok());
     ASSERT_TRUE(into_empty->commit().ok());
     EXPECT_EQ(read_text(dir.path() / "empty" / "a"), "x");
 
     const std::string full = (dir.path() / "empty").string();
-    EXPECT_EQ(OutputFolder::create(full).error(), "\"" + full + "\" is not empty; name a new or empty folder for the output");
+    EXPECT_EQ(OutputFolder::create(full).error(),
+              "\"" + full + "\" is not empty; name a new or empty folder for the output");
     const fs::path file = dir.write("file", "keep");
-    EXPECT_EQ(OutputFolder::create(file).error(),
-              "\"" + file.string() + "\" exists and is not a folder; name a new folder for the output");
+    EXPECT_EQ(
+        OutputFolder::create(file).error(),
+        "\"" + file.string() + "\" exists and is not a folder; name a new folder for the output");
     const fs::path orphan = dir.path() / "missing" / "out";
     EXPECT_EQ(OutputFolder::create(orphan).error(),
               "cannot make a folder beside \"" + orphan.string() + "\": No such file or directory");
@@ -74,11 +78,13 @@ TEST(OutputFolder, FilesStayInsideAndAreWrittenOnce)
     Result<OutputFolder> folder = OutputFolder::create(out);
     ASSERT_TRUE(folder.ok()) << folder.error();
     const std::string outside = ": the name must stay inside the output folder";
-    EXPECT_EQ(folder->write_file("../x", "x").error(), "cannot write \"" + (out / "../x").string() + "\"" + outside);
+    EXPECT_EQ(folder->write_file("../x", "x").error(),
+              "cannot write \"" + (out / "../x").string() + "\"" + outside);
     EXPECT_EQ(folder->write_file("/tmp/x", "x").error(), "cannot write \"/tmp/x\"" + outside);
     ASSERT_TRUE(folder->write_file("a", "1").ok());
-    EXPECT_EQ(folder->write_file("a", "2").error(),
-              "cannot write \"" + (out / "a").string() + "\": two files of the output have this name");
+    EXPECT_EQ(
+        folder->write_file("a", "2").error(),
+        "cannot write \"" + (out / "a").string() + "\": two files of the output have this name");
     EXPECT_EQ(read_text(folder->staging() / "a"), "1");
 }
 
@@ -91,7 +97,8 @@ TEST(OutputFolder, ADestinationFilledMeanwhileIsLeftAlone)
     ASSERT_TRUE(folder->write_file("a", "new").ok());
     fs::create_directory(out);
     dir.write("out/theirs", "keep");
-    EXPECT_EQ(folder->commit().error(), "cannot complete \"" + out.string() + "\": it is no longer empty");
+    EXPECT_EQ(folder->commit().error(),
+              "cannot complete \"" + out.string() + "\": it is no longer empty");
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"out"}));
     EXPECT_EQ(read_text(out / "theirs"), "keep");
     EXPECT_FALSE(fs::exists(out / "a"));

@@ -32,7 +32,14 @@ Files: <NN>_<reader>_<modality>.lrc, NN the table number (reader-major), in
 the names every character but ASCII letters, digits, '-', '.' and '_'
 replaced by '_'.  DIR must be new or empty; it appears only when complete.)";
 
-// "1.5,2.5,3.5" as numbers.
+std::string_view without_blanks(std::string_view s)
+{
+    const std::size_t first = s.find_first_not_of(" \t");
+    return first == std::string_view::npos ? std::string_view()
+                                           : s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+// "1.5,2.5,3.5" (blanks around the numbers allowed) as numbers.
 Result<std::vector<double>> parse_cutpoints(const std::string& text)
 {
     std::vector<double> cutpoints;
@@ -41,7 +48,7 @@ Result<std::vector<double>> parse_cutpoints(const std::string& text)
     std::string_view rest = text;
     for (;;) {
         const std::size_t comma = rest.find(',');
-        const std::string_view item = rest.substr(0, comma);
+        const std::string_view item = without_blanks(rest.substr(0, comma));
         const std::optional<double> value = parse_number(item);
         if (!value)
             return Error{"--cutpoints: \"" + std::string(item) +
@@ -54,7 +61,8 @@ Result<std::vector<double>> parse_cutpoints(const std::string& text)
 }
 
 // Data files of every table into a new folder, with the names they got.
-Result<std::vector<std::string>> write_tables(const std::vector<Study>& tables, const std::string& out)
+Result<std::vector<std::string>> write_tables(const std::vector<Study>& tables,
+                                              const std::string& out)
 {
     Result<OutputFolder> folder = OutputFolder::create(out);
     if (!folder)
@@ -99,17 +107,20 @@ int run_bin(const BinArguments& args)
 Command add_bin_command(CLI::App& program)
 {
     auto args = std::make_shared<BinArguments>();
-    CLI::App* bin = program.add_subcommand(
-        "bin", "Bin per-case ratings into rating categories; write one rating data file per reader and modality");
+    CLI::App* bin = program.add_subcommand("bin",
+                                           "Bin per-case ratings into rating categories; write one "
+                                           "rating data file per reader and modality");
     bin->add_option("CASES.csv", args->cases,
-                    "per-case ratings: columns reader, modality, case, truth, rating and optionally localized")
+                    "per-case ratings: columns reader, modality, case, truth, rating and "
+                    "optionally localized")
         ->required();
     bin->add_option("--out", args->out, "new or empty folder for the data files")->required();
     bin->add_option("--cutpoints", args->cutpoints,
                     "upper bounds of the rating categories c1,c2,... (increasing, at most 16)");
-    bin->add_option("--categories", args->categories,
-                    "categories from the rating quantiles (2 to 17), used when there are more than 17 "
-                    "distinct ratings")
+    bin->add_option(
+           "--categories", args->categories,
+           "categories from the rating quantiles (2 to 17), used when there are more than 17 "
+           "distinct ratings")
         ->capture_default_str();
     bin->footer(bin_footer);
     return {bin, [args] { return run_bin(*args); }};

@@ -10,7 +10,7 @@
 namespace varnel::study::cli {
 
 struct Command {
-    CLI::App* app = nullptr;    // the subcommand's definition
+    CLI::App* app = nullptr;   // the subcommand's definition
     std::function<int()> run;  // runs it; the exit status
 };
 
