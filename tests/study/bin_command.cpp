@@ -15,29 +15,6 @@ using study_test::run;
 using study_test::RunResult;
 using study_test::TempDir;
 
-const char* const cases_csv =
-    "reader,modality,case,truth,rating,localized\n"
-    "R1,A,n1,0,1,\n"
-    "R1,A,n2,0,2,\n"
-    "R1,A,t1,1,2,\n"
-    "R1,A,t2,2,4,1\n"
-    "R1,A,t3,1,5,0\n"
-    "R1,B,n1,0,3,\n"
-    "R1,B,n2,0,1,\n"
-    "R1,B,t1,1,5,1\n"
-    "R1,B,t2,2,5,0\n"
-    "R1,B,t3,1,1,\n"
-    "R2,A,n1,0,1,\n"
-    "R2,A,n2,0,1,\n"
-    "R2,A,t1,1,3,\n"
-    "R2,A,t2,2,4,\n"
-    "R2,A,t3,1,5,\n"
-    "R2,B,n1,0,4,\n"
-    "R2,B,n2,0,5,\n"
-    "R2,B,t1,1,1,1\n"
-    "R2,B,t2,2,2,1\n"
-    "R2,B,t3,1,3,0\n";
-
 RunResult bin(const TempDir& dir, std::vector<std::string> args)
 {
     args.insert(args.begin(), "bin");
@@ -47,7 +24,7 @@ RunResult bin(const TempDir& dir, std::vector<std::string> args)
 TEST(BinCommand, WritesOneDataFilePerReaderAndModalityAndShowsTheBinning)
 {
     TempDir dir;
-    dir.write("cases.csv", cases_csv);
+    dir.write("cases.csv", study_test::two_reader_lroc_csv);
     const RunResult r = bin(dir, {"cases.csv", "--out", "out"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
@@ -76,7 +53,8 @@ TEST(BinCommand, WritesOneDataFilePerReaderAndModalityAndShowsTheBinning)
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"cases.csv", "out"}));
     const std::vector<std::string> names{"01_R1_A.lrc", "02_R1_B.lrc", "03_R2_A.lrc",
                                          "04_R2_B.lrc"};
-    auto tables = varnel::study::bin_study(*varnel::study::parse_cases(cases_csv, "cases.csv"), {});
+    auto tables = varnel::study::bin_study(
+        *varnel::study::parse_cases(study_test::two_reader_lroc_csv, "cases.csv"), {});
     ASSERT_TRUE(tables.ok());
     for (std::size_t t = 0; t < names.size(); ++t)
         EXPECT_EQ(read_text(out / names[t]), *varnel::study::format_data_file(tables->tables[t]))
@@ -89,7 +67,7 @@ TEST(BinCommand, WritesOneDataFilePerReaderAndModalityAndShowsTheBinning)
 TEST(BinCommand, CutpointsAndAnEmptyExistingFolder)
 {
     TempDir dir;
-    dir.write("cases.csv", cases_csv);
+    dir.write("cases.csv", study_test::two_reader_lroc_csv);
     fs::create_directory(dir.path() / "out");
     const RunResult r = bin(dir, {"cases.csv", "--out", "out", "--cutpoints", " 2.5 "});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -111,7 +89,7 @@ struct Refused {
 TEST(BinCommand, BadInputOrOptionsExitOneAndLeaveNothingBehind)
 {
     TempDir dir;
-    dir.write("cases.csv", cases_csv);
+    dir.write("cases.csv", study_test::two_reader_lroc_csv);
     dir.write("bad.csv", "reader,modality,case,truth,rating\nR1,A,c1,0,1\nR1,A,c2,0,x\n");
     dir.write(
         "mixed.csv",

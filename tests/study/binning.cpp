@@ -3,7 +3,6 @@
 #include "study/binning.h"
 
 #include <map>
-#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -14,20 +13,19 @@ namespace {
 using namespace varnel::study;
 using study_test::study_from;
 
-// Non-zero cells of a table: ('c' correct or 'i' incorrect, category, column).
-using Cells = std::map<std::tuple<char, int, int>, int>;
-
-Cells cells(const varnel::Study& s)
+// Non-zero cells of a table, column by column: "c(k,m)=n" for correct(k, m),
+// "i(k,m)=n" for incorrect(k, m).
+std::string cells(const varnel::Study& s)
 {
-    Cells c;
+    std::string text;
     for (int m = 1; m <= s.targets + 1; ++m)
-        for (int k = 1; k <= s.categories; ++k) {
-            if (s.correct(k, m) != 0)
-                c[{'c', k, m}] = s.correct(k, m);
-            if (s.incorrect(k, m) != 0)
-                c[{'i', k, m}] = s.incorrect(k, m);
-        }
-    return c;
+        for (int k = 1; k <= s.categories; ++k)
+            for (const auto& [tag, table] :
+                 {std::pair{'c', &s.correct}, std::pair{'i', &s.incorrect}})
+                if (const int n = (*table)(k, m); n != 0)
+                    text += std::string(text.empty() ? "" : " ") + tag + "(" + std::to_string(k) +
+                            "," + std::to_string(m) + ")=" + std::to_string(n);
+    return text;
 }
 
 // One reader and modality, one case per rating; the cases in `targets`
@@ -64,34 +62,9 @@ std::string error_of(const CaseStudy& s, const BinningOptions& o = {})
     return b.ok() ? "(binned)" : b.error();
 }
 
-// Two readers, two modalities, ratings 1 to 5, two target classes: each table
-// has its own extent of readings without localization (NOLOC 3, 4, 5, 0).
-const char* const lroc_study =
-    "reader,modality,case,truth,rating,localized\n"
-    "R1,A,n1,0,1,\n"
-    "R1,A,n2,0,2,\n"
-    "R1,A,t1,1,2,\n"
-    "R1,A,t2,2,4,1\n"
-    "R1,A,t3,1,5,0\n"
-    "R1,B,n1,0,3,\n"
-    "R1,B,n2,0,1,\n"
-    "R1,B,t1,1,5,1\n"
-    "R1,B,t2,2,5,0\n"
-    "R1,B,t3,1,1,\n"
-    "R2,A,n1,0,1,\n"
-    "R2,A,n2,0,1,\n"
-    "R2,A,t1,1,3,\n"
-    "R2,A,t2,2,4,\n"
-    "R2,A,t3,1,5,\n"
-    "R2,B,n1,0,4,\n"
-    "R2,B,n2,0,5,\n"
-    "R2,B,t1,1,1,1\n"
-    "R2,B,t2,2,2,1\n"
-    "R2,B,t3,1,3,0\n";
-
 TEST(BinningTables, HandCountedLrocStudyWithNolocPerTable)
 {
-    Result<BinnedStudy> b = bin_study(study_from(lroc_study), {});
+    Result<BinnedStudy> b = bin_study(study_from(study_test::two_reader_lroc_csv), {});
     ASSERT_TRUE(b.ok()) << b.error();
     EXPECT_EQ(b->binning.rule, BinningRule::distinct_ratings);
     ASSERT_EQ(b->tables.size(), 4u);
@@ -104,23 +77,10 @@ TEST(BinningTables, HandCountedLrocStudyWithNolocPerTable)
     EXPECT_EQ(b->tables[1].observer + b->tables[1].condition, "R1B");  // reader-major
     EXPECT_EQ(b->tables[2].observer + b->tables[2].condition, "R2A");
 
-    EXPECT_EQ(cells(r1a), (Cells{{{'c', 1, 1}, 1},
-                                 {{'c', 2, 1}, 1},
-                                 {{'c', 2, 2}, 1},
-                                 {{'c', 4, 3}, 1},
-                                 {{'i', 5, 2}, 1}}));
-    EXPECT_EQ(cells(b->tables[1]), (Cells{{{'c', 1, 1}, 1},
-                                          {{'c', 3, 1}, 1},
-                                          {{'c', 1, 2}, 1},
-                                          {{'c', 5, 2}, 1},
-                                          {{'i', 5, 3}, 1}}));
-    EXPECT_EQ(cells(b->tables[2]),
-              (Cells{{{'c', 1, 1}, 2}, {{'c', 3, 2}, 1}, {{'c', 4, 3}, 1}, {{'c', 5, 2}, 1}}));
-    EXPECT_EQ(cells(b->tables[3]), (Cells{{{'c', 4, 1}, 1},
-                                          {{'c', 5, 1}, 1},
-                                          {{'c', 1, 2}, 1},
-                                          {{'c', 2, 3}, 1},
-                                          {{'i', 3, 2}, 1}}));
+    EXPECT_EQ(cells(r1a), "c(1,1)=1 c(2,1)=1 c(2,2)=1 i(5,2)=1 c(4,3)=1");
+    EXPECT_EQ(cells(b->tables[1]), "c(1,1)=1 c(3,1)=1 c(1,2)=1 c(5,2)=1 i(5,3)=1");
+    EXPECT_EQ(cells(b->tables[2]), "c(1,1)=2 c(3,2)=1 c(5,2)=1 c(4,3)=1");
+    EXPECT_EQ(cells(b->tables[3]), "c(4,1)=1 c(5,1)=1 c(1,2)=1 i(3,2)=1 c(2,3)=1");
     // NOLOC: the categories below each table's first localized target reading.
     EXPECT_EQ(r1a.noloc, 3);
     EXPECT_EQ(b->tables[1].noloc, 4);
@@ -130,13 +90,12 @@ TEST(BinningTables, HandCountedLrocStudyWithNolocPerTable)
 
 TEST(BinningTables, LeaveOneOutKeepsTheFullStudysCategories)
 {
-    const CaseStudy s = study_from(lroc_study);
+    const CaseStudy s = study_from(study_test::two_reader_lroc_csv);
     const Binning full = binning_of(s);
     Result<std::vector<varnel::Study>> without_t2 = make_tables_without_case(s, full, 3);
     ASSERT_TRUE(without_t2.ok()) << without_t2.error();
     const varnel::Study& r1a = (*without_t2)[0];
-    EXPECT_EQ(cells(r1a),
-              (Cells{{{'c', 1, 1}, 1}, {{'c', 2, 1}, 1}, {{'c', 2, 2}, 1}, {{'i', 5, 2}, 1}}));
+    EXPECT_EQ(cells(r1a), "c(1,1)=1 c(2,1)=1 c(2,2)=1 i(5,2)=1");
     EXPECT_EQ(r1a.noloc, 4);    // its first localized reading is gone
     EXPECT_EQ(r1a.targets, 2);  // class 2 has no case left but stays
 
@@ -145,7 +104,7 @@ TEST(BinningTables, LeaveOneOutKeepsTheFullStudysCategories)
     Result<std::vector<varnel::Study>> t = make_tables_without_case(three, binning_of(three), 2);
     ASSERT_TRUE(t.ok()) << t.error();
     EXPECT_EQ((*t)[0].categories, 3);
-    EXPECT_EQ(cells((*t)[0]), (Cells{{{'c', 1, 1}, 2}, {{'c', 2, 1}, 2}}));
+    EXPECT_EQ(cells((*t)[0]), "c(1,1)=2 c(2,1)=2");
     EXPECT_EQ(make_tables_without_case(three, binning_of(three), 5).error(),
               "t.csv: case index 5 is outside the study's 5 cases");
 }
@@ -158,7 +117,7 @@ TEST(BinningTables, TargetClassesUpToTheHighestTruthStayInEvenWithoutCases)
     ASSERT_TRUE(b.ok()) << b.error();
     EXPECT_EQ(b->tables[0].targets, 3);
     EXPECT_EQ(b->tables[0].noloc, 2);  // no localization column: ROC data
-    EXPECT_EQ(cells(b->tables[0]), (Cells{{{'c', 1, 1}, 1}, {{'c', 1, 2}, 1}, {{'c', 2, 4}, 1}}));
+    EXPECT_EQ(cells(b->tables[0]), "c(1,1)=1 c(1,2)=1 c(2,4)=1");
 }
 
 TEST(BinningRules, CutpointsBoundCategoriesFromAboveAndEmptyOnesStay)
@@ -174,7 +133,7 @@ TEST(BinningRules, CutpointsBoundCategoriesFromAboveAndEmptyOnesStay)
     Result<std::vector<varnel::Study>> t = make_tables(s, b);
     ASSERT_TRUE(t.ok()) << t.error();
     EXPECT_EQ((*t)[0].categories, 4);
-    EXPECT_EQ(cells((*t)[0]), (Cells{{{'c', 1, 1}, 2}, {{'c', 2, 1}, 2}, {{'c', 4, 1}, 1}}));
+    EXPECT_EQ(cells((*t)[0]), "c(1,1)=2 c(2,1)=2 c(4,1)=1");
 }
 
 TEST(BinningRules, OneCategoryPerDistinctRatingUpTo17)
@@ -224,14 +183,8 @@ TEST(BinningRules, UnlocalizedTargetRatingsFormTheLowestQuantileCategory)
     EXPECT_TRUE(b->binning.noloc_group);
     EXPECT_EQ(b->binning.labels, (std::vector<std::string>{"<=5", "(5,13]", "(13,22]", ">22"}));
     EXPECT_EQ(b->tables[0].noloc, 1);
-    EXPECT_EQ(cells(b->tables[0]), (Cells{{{'c', 1, 1}, 3},
-                                          {{'c', 1, 2}, 2},
-                                          {{'c', 2, 1}, 7},
-                                          {{'c', 2, 2}, 1},
-                                          {{'c', 3, 1}, 8},
-                                          {{'i', 3, 2}, 1},
-                                          {{'c', 4, 1}, 7},
-                                          {{'c', 4, 2}, 1}}));
+    EXPECT_EQ(cells(b->tables[0]),
+              "c(1,1)=3 c(2,1)=7 c(3,1)=8 c(4,1)=7 c(1,2)=2 c(2,2)=1 i(3,2)=1 c(4,2)=1");
 
     std::map<int, std::string> low = targets;
     low[3] = "1";  // a localized target at rating 4 on line 5

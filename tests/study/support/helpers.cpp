@@ -20,6 +20,15 @@ namespace fs = std::filesystem;
 
 constexpr unsigned run_timeout_seconds = 120;
 
+// clang-format off
+const char* const two_reader_lroc_csv =
+    "reader,modality,case,truth,rating,localized\n"
+    "R1,A,n1,0,1,\n" "R1,A,n2,0,2,\n" "R1,A,t1,1,2,\n" "R1,A,t2,2,4,1\n" "R1,A,t3,1,5,0\n"
+    "R1,B,n1,0,3,\n" "R1,B,n2,0,1,\n" "R1,B,t1,1,5,1\n" "R1,B,t2,2,5,0\n" "R1,B,t3,1,1,\n"
+    "R2,A,n1,0,1,\n" "R2,A,n2,0,1,\n" "R2,A,t1,1,3,\n" "R2,A,t2,2,4,\n"  "R2,A,t3,1,5,\n"
+    "R2,B,n1,0,4,\n" "R2,B,n2,0,5,\n" "R2,B,t1,1,1,1\n" "R2,B,t2,2,2,1\n" "R2,B,t3,1,3,0\n";
+// clang-format on
+
 TempDir::TempDir()
 {
     std::string pattern = (fs::temp_directory_path() / "varnel-study-test-XXXXXX").string();
