@@ -23,8 +23,10 @@ constexpr int most_digits = 17;  // enough for any double
 constexpr const char* cutpoints_hint =
     "give --cutpoints that keep the target ratings without localization below those with it";
 
+// A name in double quotes, for messages.
 std::string in_quotes(const std::string& s) { return "\"" + s + "\""; }
 
+// "line 17", or "in memory" for a reading made without a file.
 std::string line_text(int line) { return line > 0 ? "line " + std::to_string(line) : "in memory"; }
 
 // The first text make(digits) that fits a label, trying 17 significant
@@ -40,6 +42,7 @@ std::string fitting_label(Make make)
     return {};
 }
 
+// Label of a category that holds one rating value.
 std::string value_label(double value)
 {
     return fitting_label([&](int d) { return compact_number(value, d); });
@@ -64,6 +67,7 @@ std::string range_label(const std::vector<double>& upper, int k)
                : label;
 }
 
+// Labels of all categories the upper bounds define.
 std::vector<std::string> range_labels(const std::vector<double>& upper)
 {
     std::vector<std::string> labels;
@@ -72,6 +76,7 @@ std::vector<std::string> range_labels(const std::vector<double>& upper)
     return labels;
 }
 
+// Cutpoints finite, increasing and at most 16; categories 2 to 17.
 Result<void> check_options(const BinningOptions& options)
 {
     const std::vector<double>& c = options.cutpoints;
@@ -139,8 +144,10 @@ Result<void> check_coverage(const CaseStudy& study)
     return {};
 }
 
+// The reading is of a case with a target.
 bool is_target(const CaseStudy& study, const Reading& r) { return study.truth[r.case_index] > 0; }
 
+// Every rating of the study, ascending.
 std::vector<double> sorted_ratings(const CaseStudy& study)
 {
     std::vector<double> ratings;
@@ -182,6 +189,7 @@ std::vector<double> quantile_cuts(const std::vector<double>& sorted, int groups)
     return cuts;
 }
 
+// Rule 1: the cutpoints are the upper bounds.
 Binning cutpoint_binning(const std::vector<double>& cutpoints)
 {
     Binning b;
@@ -191,6 +199,7 @@ Binning cutpoint_binning(const std::vector<double>& cutpoints)
     return b;
 }
 
+// Rule 2: every distinct rating but the highest is an upper bound.
 Binning distinct_binning(const std::vector<double>& distinct)
 {
     Binning b;
@@ -308,6 +317,7 @@ Result<int> table_noloc(const CaseStudy& study, const Study& table, const TableM
     return first_localized == 0 ? table.categories : first_localized - 1;
 }
 
+// A binning that fits the tables: 1 to 17 categories, increasing bounds.
 Result<void> check_binning(const Binning& binning)
 {
     const int k = binning.categories();
@@ -370,6 +380,7 @@ Result<std::vector<Study>> tables_without(const CaseStudy& study, const Binning&
 
 }  // namespace
 
+// The first category whose upper bound is at or above the rating.
 int category_of(const Binning& binning, double rating)
 {
     const auto it = std::lower_bound(binning.upper.begin(), binning.upper.end(), rating);

@@ -39,6 +39,7 @@ std::string aligned(const std::vector<Row>& rows, const std::vector<bool>& right
     return text;
 }
 
+// How the categories were made, in words.
 std::string rule_text(const Binning& b)
 {
     switch (b.rule) {
@@ -68,6 +69,7 @@ std::string range_text(const Binning& b, int k)
     return exact_number(b.upper[k - 2]) + " < r <= " + exact_number(b.upper[k - 1]);
 }
 
+// Ratings in category k of the given distributions of a table.
 int readings_in(const Study& s, int k, int first_column, int last_column)
 {
     int n = 0;
@@ -76,6 +78,7 @@ int readings_in(const Study& s, int k, int first_column, int last_column)
     return n;
 }
 
+// Ratings in all categories of the given distributions of a table.
 int readings_of(const Study& s, int first_column, int last_column)
 {
     int n = 0;
@@ -90,6 +93,7 @@ std::string counted(std::size_t n, const std::string& one, const std::string& ma
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// The study's size: readers, modalities, cases and ratings.
 std::string study_line(const CaseStudy& study)
 {
     const auto targets = static_cast<std::size_t>(
@@ -102,6 +106,7 @@ std::string study_line(const CaseStudy& study)
            counted(study.readings.size(), "rating", "ratings") + "\n";
 }
 
+// One line per category: label, exact range and ratings in it.
 std::string categories_text(const BinnedStudy& binned)
 {
     const Binning& b = binned.binning;
@@ -116,6 +121,7 @@ std::string categories_text(const BinnedStudy& binned)
            aligned(rows, {true, false, false, true});
 }
 
+// One line per table: file, reader, modality, NOLOC and ratings.
 std::string tables_text(const BinnedStudy& binned, const std::vector<std::string>& file_names)
 {
     const bool files = file_names.size() == binned.tables.size() && !file_names.empty();

@@ -47,11 +47,13 @@ struct Cursor {
     char peek() const { return text[pos]; }
 };
 
+// "source:line: what".
 Error error_at(const std::string& source, int line, const std::string& what)
 {
     return Error{source + ":" + std::to_string(line) + ": " + what};
 }
 
+// A field in double quotes, for messages.
 std::string in_quotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
 // Offset of the first byte that does not begin a valid UTF-8 character
@@ -98,6 +100,7 @@ std::size_t invalid_utf8_offset(std::string_view s)
     return std::string_view::npos;
 }
 
+// The line (1-based) that holds byte `offset` of the text.
 int line_of_offset(std::string_view text, std::size_t offset)
 {
     int line = 1;
@@ -106,9 +109,11 @@ int line_of_offset(std::string_view text, std::size_t offset)
     return line;
 }
 
+// Blanks around fields are spaces and tabs; a field ends at a comma or line end.
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 bool ends_field(char c) { return c == ',' || c == '\n' || c == '\r'; }
 
+// Moves past spaces and tabs.
 void skip_blanks(Cursor& in)
 {
     while (!in.at_end() && is_blank(in.peek()))
@@ -205,6 +210,7 @@ Result<Record> scan_record(Cursor& in, const std::string& source)
     }
 }
 
+// A line that is empty or holds only blanks.
 bool is_blank_record(const Record& r)
 {
     return r.fields.size() == 1 && !r.fields[0].quoted && r.fields[0].text.empty();
@@ -231,6 +237,7 @@ struct Columns {
     std::size_t count = 0;  // fields in the header
 };
 
+// The header's columns by exact name; the required ones present, none twice.
 Result<Columns> find_columns(const Record& header, const std::string& source)
 {
     struct Named {
@@ -262,6 +269,7 @@ Result<Columns> find_columns(const Record& header, const std::string& source)
     return columns;
 }
 
+// truth: digits only, 0 to 15.
 Result<int> parse_truth(const Field& f, const std::string& source)
 {
     const bool digits = !f.text.empty() && f.text.size() <= 3 &&
@@ -275,6 +283,7 @@ Result<int> parse_truth(const Field& f, const std::string& source)
     return value;
 }
 
+// rating: a finite number.
 Result<double> parse_rating(const Field& f, const std::string& source)
 {
     const std::optional<double> value = parse_number(f.text);
@@ -285,6 +294,7 @@ Result<double> parse_rating(const Field& f, const std::string& source)
     return *value + 0.0;  // -0 becomes 0, one value for ties
 }
 
+// localized: 1, 0 or empty.
 Result<Localization> parse_localized(const Field& f, const std::string& source)
 {
     if (f.text.empty())
@@ -336,6 +346,7 @@ int StudyBuilder::index_of(const std::string& name, std::vector<std::string>& na
     return it->second;
 }
 
+// Reader, modality and case names are not empty.
 Result<void> StudyBuilder::check_names(const Record& row) const
 {
     const std::pair<const char*, int> names[] = {
@@ -367,6 +378,7 @@ Result<int> StudyBuilder::add_case(const std::string& name, int truth, int line)
     return c;
 }
 
+// Checks one row and adds its reading.
 Result<void> StudyBuilder::add_row(const Record& row)
 {
     if (row.fields.size() != columns_.count)
@@ -439,6 +451,8 @@ Result<std::string> read_bytes(const std::filesystem::path& path)
 
 }  // namespace
 
+// The byte-order mark skipped, the text checked as UTF-8, then split into
+// records: the header and one reading per row.
 Result<CaseStudy> parse_cases(std::string_view text, const std::string& source)
 {
     if (text.substr(0, byte_order_mark.size()) == byte_order_mark)
@@ -466,6 +480,7 @@ Result<CaseStudy> parse_cases(std::string_view text, const std::string& source)
     return builder.take();
 }
 
+// The file's bytes through parse_cases, named as given.
 Result<CaseStudy> read_cases(const std::filesystem::path& path)
 {
     Result<std::string> bytes = read_bytes(path);

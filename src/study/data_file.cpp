@@ -15,6 +15,7 @@ constexpr std::size_t label_width = 16;       // columns 2 to 17
 constexpr std::size_t name_part_chars = 40;   // reader and modality in a file name
 constexpr int min_number_digits = 2;
 
+// UTF-8 continuation bytes (10xxxxxx); control characters (C0 and DEL).
 bool is_continuation_byte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 bool is_control(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
 
@@ -29,6 +30,7 @@ std::string_view cut_utf8(std::string_view text, std::size_t limit)
     return text.substr(0, end);
 }
 
+// The text with every control character as a blank.
 std::string without_controls(std::string_view text)
 {
     std::string out(text);
@@ -49,6 +51,7 @@ std::string table_row(std::string_view label, int first, int second, bool single
     return row + counts + "\n";
 }
 
+// Dimensions within varnel's limits and no negative count.
 Result<void> check_limits(const Study& s)
 {
     const std::string where =
@@ -88,11 +91,13 @@ std::string safe_name_part(std::string_view text)
 
 }  // namespace
 
+// Cut at a character boundary, then control characters as blanks.
 std::string data_file_identifier(std::string_view text)
 {
     return without_controls(cut_utf8(text, identifier_bytes));
 }
 
+// Keyword lines, then per distribution a heading and one row per category.
 Result<std::string> format_data_file(const Study& s)
 {
     if (Result<void> limits = check_limits(s); !limits)

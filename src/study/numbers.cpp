@@ -52,6 +52,7 @@ std::optional<double> parse_number(std::string_view text)
     return value;
 }
 
+// Shortest round-trip form (std::to_chars without precision).
 std::string exact_number(double x)
 {
     char buffer[64];
@@ -59,6 +60,7 @@ std::string exact_number(double x)
     return short_exponent(std::string(buffer, r.ptr));
 }
 
+// The %g form at `digits`, unless the exact form is as short.
 std::string compact_number(double x, int digits)
 {
     char buffer[64];

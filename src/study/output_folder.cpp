@@ -21,6 +21,7 @@ fs::path without_trailing_separator(const fs::path& p)
     return p.has_filename() || !p.has_parent_path() ? p : p.parent_path();
 }
 
+// A path in double quotes, for messages.
 std::string in_quotes(const fs::path& p) { return "\"" + p.string() + "\""; }
 
 // A destination that is absent or an empty folder.
@@ -62,6 +63,7 @@ Result<fs::path> make_staging(const fs::path& destination)
                  ": every name tried exists"};
 }
 
+// A relative path to a file without ".." parts.
 bool is_inside(const fs::path& relative)
 {
     if (relative.empty() || relative.is_absolute() || !relative.has_filename())
@@ -74,6 +76,7 @@ bool is_inside(const fs::path& relative)
 
 }  // namespace
 
+// Checks the destination, then makes the temporary folder beside it.
 Result<OutputFolder> OutputFolder::create(const fs::path& destination)
 {
     const fs::path target = without_trailing_separator(destination);
@@ -102,6 +105,7 @@ OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept
     return *this;
 }
 
+// A folder not committed is removed with its content.
 OutputFolder::~OutputFolder() { discard(); }
 
 void OutputFolder::discard() noexcept
@@ -113,6 +117,7 @@ void OutputFolder::discard() noexcept
     staging_.clear();
 }
 
+// A new file in the temporary folder; an existing name is an error.
 Result<void> OutputFolder::write_file(const fs::path& relative, std::string_view content)
 {
     const fs::path shown = destination_ / relative;
@@ -140,6 +145,7 @@ Result<void> OutputFolder::write_file(const fs::path& relative, std::string_view
     return {};
 }
 
+// One rename: the destination appears complete or not at all.
 Result<void> OutputFolder::commit()
 {
     if (staging_.empty())

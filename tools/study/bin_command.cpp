@@ -32,6 +32,7 @@ Files: <NN>_<reader>_<modality>.lrc, NN the table number (reader-major), in
 the names every character but ASCII letters, digits, '-', '.' and '_'
 replaced by '_'.  DIR must be new or empty; it appears only when complete.)";
 
+// The text without leading and trailing spaces and tabs.
 std::string_view without_blanks(std::string_view s)
 {
     const std::size_t first = s.find_first_not_of(" \t");
@@ -83,6 +84,7 @@ Result<std::vector<std::string>> write_tables(const std::vector<Study>& tables,
     return names;
 }
 
+// Read, bin, write all files, then show the binning.
 int run_bin(const BinArguments& args)
 {
     Result<std::vector<double>> cutpoints = parse_cutpoints(args.cutpoints);
@@ -104,6 +106,7 @@ int run_bin(const BinArguments& args)
 
 }  // namespace
 
+// The bin subcommand: CASES.csv, --out, --cutpoints, --categories.
 Command add_bin_command(CLI::App& program)
 {
     auto args = std::make_shared<BinArguments>();

@@ -7,6 +7,7 @@
 
 namespace varnel::study::cli {
 
+// Messages on standard error begin with the program's name.
 int fail(const std::string& message)
 {
     std::fprintf(stderr, "varnel-study: %s\n", message.c_str());
@@ -15,6 +16,7 @@ int fail(const std::string& message)
 
 }  // namespace varnel::study::cli
 
+// Parses the command line and runs the subcommand it names.
 int main(int argc, char** argv)
 {
     namespace cli = varnel::study::cli;
