@@ -1,0 +1,89 @@
+// Rating categories shared by every table of a reader study, and the count
+// tables (one varnel::Study per reader and modality) made with them.
+//
+// The categories come from, in this order of precedence:
+// 1. cutpoints c1 < ... < cm (1 <= m <= 16): category 1 holds the ratings
+//    <= c1, category k the ratings in (c(k-1), ck], the last those > cm;
+// 2. one category per distinct rating, when the study has at most 17;
+// 3. otherwise N categories (`categories`, 2 to 17) from the quantiles of all
+//    ratings of the study pooled (every reader, modality and case).  A run of
+//    equal ratings is never split: each of the N - 1 cuts goes after the
+//    distinct rating whose cumulative share of the readings is nearest to its
+//    quantile (the lower one on a tie), and cuts that meet are merged, so
+//    heavily tied ratings give fewer than N categories.  When some target
+//    readings carry a localization and others do not, the ratings up to the
+//    highest unlocalized target rating form category 1 (the no-localization
+//    group; a localized target reading there is an error) and the ratings
+//    above it are cut into N - 1 categories the same way.
+// Category bounds are rating values (cutpoints as given, otherwise ratings
+// of the study), so binning the same ratings again gives the same categories.
+//
+// Labels show each category's rating range in at most 16 characters:
+// "<=1.5", "(1.5,2.5]", ">4.5", or the rating itself for one category per
+// distinct rating.  Numbers are written in their shortest exact form when
+// that fits, otherwise with as many significant digits as fit, exponents
+// short ("1e-5"); a middle category whose two bounds cannot share 16
+// characters even at one digit shows its upper bound alone ("<=-1.1e-300").
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "study/cases.h"
+#include "study/result.h"
+#include "varnel/study.h"
+
+namespace varnel::study {
+
+struct BinningOptions {
+    std::vector<double> cutpoints;  // empty: categories from the ratings
+    int categories = 10;            // quantile categories, used by rule 3
+};
+
+enum class BinningRule { cutpoints, distinct_ratings, quantiles };
+
+// Rating categories: category k (1-based) holds the ratings r with
+// upper[k-2] < r <= upper[k-1], the first has no lower bound and the last
+// no upper bound.
+struct Binning {
+    BinningRule rule = BinningRule::cutpoints;
+    std::vector<double> upper;        // categories - 1 inclusive upper bounds, increasing
+    std::vector<std::string> labels;  // one per category, at most 16 characters
+    bool noloc_group = false;         // category 1 is the no-localization group (rule 3)
+
+    int categories() const { return static_cast<int>(labels.size()); }
+};
+
+// The tables of a study and the categories they use.
+struct BinnedStudy {
+    Binning binning;
+    std::vector<Study> tables;  // reader-major: reader 1 modality 1, reader 1 modality 2, ...
+};
+
+// The category (1-based) of a rating.
+int category_of(const Binning& binning, double rating);
+
+// The categories of a study by the rules above.
+Result<Binning> make_binning(const CaseStudy& study, const BinningOptions& options);
+
+// One table per reader and modality with the given categories: observer =
+// reader, condition = modality, replication "1", targets = the highest truth
+// of the study, and NOLOC = the number of lowest categories without a
+// localized target reading.  Non-target readings count in correct(k, 1); a
+// target of class t counts in correct(k, 1 + t) in categories 1..NOLOC and,
+// above, in incorrect(k, 1 + t) or correct(k, 1 + t) by its localization.
+// Errors: a reader without ratings in a modality, a category mixing target
+// readings with and without localization, or one without localization above
+// one with it.
+Result<std::vector<Study>> make_tables(const CaseStudy& study, const Binning& binning);
+
+// The same tables with every reading of one case left out (jackknife), binned
+// with the categories of the full study.  targets stays the highest truth of
+// the full study; NOLOC is found again from the remaining readings.
+Result<std::vector<Study>> make_tables_without_case(const CaseStudy& study, const Binning& binning,
+                                                    int case_index);
+
+// make_binning, then make_tables.
+Result<BinnedStudy> bin_study(const CaseStudy& study, const BinningOptions& options);
+
+}  // namespace varnel::study

@@ -1,0 +1,109 @@
+// Test helpers for the reader-study tests.
+#include "support/helpers.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "study/case_reader.h"
+
+namespace study_test {
+
+namespace fs = std::filesystem;
+
+constexpr unsigned run_timeout_seconds = 120;
+
+// clang-format off
+const char* const two_reader_lroc_csv =
+    "reader,modality,case,truth,rating,localized\n"
+    "R1,A,n1,0,1,\n" "R1,A,n2,0,2,\n" "R1,A,t1,1,2,\n" "R1,A,t2,2,4,1\n" "R1,A,t3,1,5,0\n"
+    "R1,B,n1,0,3,\n" "R1,B,n2,0,1,\n" "R1,B,t1,1,5,1\n" "R1,B,t2,2,5,0\n" "R1,B,t3,1,1,\n"
+    "R2,A,n1,0,1,\n" "R2,A,n2,0,1,\n" "R2,A,t1,1,3,\n" "R2,A,t2,2,4,\n"  "R2,A,t3,1,5,\n"
+    "R2,B,n1,0,4,\n" "R2,B,n2,0,5,\n" "R2,B,t1,1,1,1\n" "R2,B,t2,2,2,1\n" "R2,B,t3,1,3,0\n";
+// clang-format on
+
+TempDir::TempDir()
+{
+    std::string pattern = (fs::temp_directory_path() / "varnel-study-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+fs::path TempDir::write(const std::string& name, const std::string& bytes) const
+{
+    const fs::path p = path_ / name;
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p;
+}
+
+std::vector<std::string> TempDir::entries() const
+{
+    std::vector<std::string> names;
+    for (const fs::directory_entry& e : fs::directory_iterator(path_))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string read_text(const fs::path& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+RunResult run(const std::string& program, const std::vector<std::string>& args, const fs::path& cwd)
+{
+    TempDir io;
+    const std::string out = (io.path() / "out").string(), err = (io.path() / "err").string();
+    std::vector<std::string> words{program};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        alarm(run_timeout_seconds);
+        const int in_fd = open("/dev/null", O_RDONLY);
+        const int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in_fd < 0 || out_fd < 0 || err_fd < 0 || chdir(cwd.c_str()) != 0)
+            _exit(127);
+        dup2(in_fd, 0);
+        dup2(out_fd, 1);
+        dup2(err_fd, 2);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    RunResult r;
+    int status = 0;
+    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+        r.status = WEXITSTATUS(status);
+    r.out = read_text(out);
+    r.err = read_text(err);
+    return r;
+}
+
+varnel::study::CaseStudy study_from(const std::string& csv)
+{
+    auto study = varnel::study::parse_cases(csv, "t.csv");
+    EXPECT_TRUE(study.ok()) << (study.ok() ? "" : study.error());
+    return study.ok() ? *study : varnel::study::CaseStudy{};
+}
+
+}  // namespace study_test

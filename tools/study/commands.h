@@ -1,0 +1,23 @@
+// Subcommands of varnel-study: each adds its CLI11 definition to the program
+// and returns what runs it once the command line has been parsed.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+namespace varnel::study::cli {
+
+struct Command {
+    CLI::App* app = nullptr;   // the subcommand's definition
+    std::function<int()> run;  // runs it; the exit status
+};
+
+// Prints "varnel-study: <message>" on standard error; the exit status 1.
+int fail(const std::string& message);
+
+// bin CASES.csv --out DIR [--cutpoints c1,...] [--categories N]
+Command add_bin_command(CLI::App& program);
+
+}  // namespace varnel::study::cli
