@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "varnel/error.h"
@@ -34,6 +35,8 @@ struct Study {
 Expected<Study> read_study(const std::string& path);
 // The same from an open stream, read to the end of the data.
 Expected<Study> read_study(std::FILE* file);
+// The same from the text of a data file in memory.
+Expected<Study> read_study_text(std::string_view text);
 
 // One category's counts of one distribution, wide enough to be checked.
 struct CategoryCounts {

@@ -246,6 +246,21 @@ Expected<Study> read_study(std::FILE* file)
     }
 }
 
+Expected<Study> read_study_text(std::string_view text)
+{
+    // An empty text is read from a one-byte stream positioned at its end.
+    std::string bytes(text.empty() ? std::string_view("\n") : text);
+    std::FILE* file = fmemopen(bytes.data(), bytes.size(), "r");
+    if (file == nullptr)
+        return Error{ErrorKind::read_failed, 0,
+                     std::string("Error reading input file: ") + std::strerror(errno)};
+    if (text.empty())
+        std::fgetc(file);
+    Expected<Study> study = read_study(file);
+    std::fclose(file);
+    return study;
+}
+
 Expected<Study> read_study(const std::string& path)
 {
     std::FILE* file = std::fopen(path.c_str(), "r");

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "plot.h"
+#include "plot/plot.h"
 #include "support/svg_check.h"
 
 namespace {

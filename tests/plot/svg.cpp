@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "plot.h"
+#include "plot/plot.h"
 #include "support/svg_check.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // varnel-plot REPORT.txt OUT.svg: draws the ROC and LROC curves of a varnel
 // output file.  The picture is written to a temporary file beside OUT.svg and
 // renamed into place only when complete, so a failed run leaves no SVG behind.
-#include "plot.h"
+#include "plot/plot.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

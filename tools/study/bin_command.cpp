@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "options.h"
 #include "study/binning.h"
 #include "study/binning_report.h"
 #include "study/case_reader.h"
@@ -20,8 +21,8 @@ namespace varnel::study::cli {
 namespace {
 
 struct BinArguments {
-    std::string cases, out, cutpoints;
-    int categories = BinningOptions{}.categories;
+    std::string cases, out;
+    BinningArguments binning;
 };
 
 constexpr const char* bin_footer = R"(
@@ -31,35 +32,6 @@ those > cm); else one per distinct rating when there are at most 17; else
 Files: <NN>_<reader>_<modality>.lrc, NN the table number (reader-major), in
 the names every character but ASCII letters, digits, '-', '.' and '_'
 replaced by '_'.  DIR must be new or empty; it appears only when complete.)";
-
-// The text without leading and trailing spaces and tabs.
-std::string_view without_blanks(std::string_view s)
-{
-    const std::size_t first = s.find_first_not_of(" \t");
-    return first == std::string_view::npos ? std::string_view()
-                                           : s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
-// "1.5,2.5,3.5" (blanks around the numbers allowed) as numbers.
-Result<std::vector<double>> parse_cutpoints(const std::string& text)
-{
-    std::vector<double> cutpoints;
-    if (text.empty())
-        return cutpoints;
-    std::string_view rest = text;
-    for (;;) {
-        const std::size_t comma = rest.find(',');
-        const std::string_view item = without_blanks(rest.substr(0, comma));
-        const std::optional<double> value = parse_number(item);
-        if (!value)
-            return Error{"--cutpoints: \"" + std::string(item) +
-                         "\" is not a number; give increasing numbers separated by commas"};
-        cutpoints.push_back(*value);
-        if (comma == std::string_view::npos)
-            return cutpoints;
-        rest.remove_prefix(comma + 1);
-    }
-}
 
 // Data files of every table into a new folder, with the names they got.
 Result<std::vector<std::string>> write_tables(const std::vector<Study>& tables,
@@ -87,13 +59,13 @@ Result<std::vector<std::string>> write_tables(const std::vector<Study>& tables,
 // Read, bin, write all files, then show the binning.
 int run_bin(const BinArguments& args)
 {
-    Result<std::vector<double>> cutpoints = parse_cutpoints(args.cutpoints);
-    if (!cutpoints)
-        return fail(cutpoints.error());
+    Result<BinningOptions> options = args.binning.options();
+    if (!options)
+        return fail(options.error());
     Result<CaseStudy> study = read_cases(args.cases);
     if (!study)
         return fail(study.error());
-    Result<BinnedStudy> binned = bin_study(*study, BinningOptions{*cutpoints, args.categories});
+    Result<BinnedStudy> binned = bin_study(*study, *options);
     if (!binned)
         return fail(binned.error());
     Result<std::vector<std::string>> names = write_tables(binned->tables, args.out);
@@ -118,13 +90,7 @@ Command add_bin_command(CLI::App& program)
                     "optionally localized")
         ->required();
     bin->add_option("--out", args->out, "new or empty folder for the data files")->required();
-    bin->add_option("--cutpoints", args->cutpoints,
-                    "upper bounds of the rating categories c1,c2,... (increasing, at most 16)");
-    bin->add_option(
-           "--categories", args->categories,
-           "categories from the rating quantiles (2 to 17), used when there are more than 17 "
-           "distinct ratings")
-        ->capture_default_str();
+    args->binning.add_to(*bin);
     bin->footer(bin_footer);
     return {bin, [args] { return run_bin(*args); }};
 }

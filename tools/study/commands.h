@@ -19,5 +19,8 @@ int fail(const std::string& message);
 
 // bin CASES.csv --out DIR [--cutpoints c1,...] [--categories N]
 Command add_bin_command(CLI::App& program);
+// fit INPUT... [binning options] [--criterion X] [--chance q,...] [--noloc N]
+//     [-j N] [--format csv|json] [--out DIR] [--quiet]
+Command add_fit_command(CLI::App& program);
 
 }  // namespace varnel::study::cli

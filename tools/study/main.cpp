@@ -1,5 +1,6 @@
 // varnel-study: LROC reader studies (readers, modalities, cases) from per-case
-// ratings.  Exit status 0 on success, 1 for bad input or options.
+// ratings.  Exit status 0 on success, 1 for bad input or options, 2 when a
+// table could not be fitted.
 #include <cstdio>
 #include <vector>
 
@@ -22,7 +23,8 @@ int main(int argc, char** argv)
     namespace cli = varnel::study::cli;
     CLI::App program{"Reader studies for varnel from per-case ratings.", "varnel-study"};
     program.require_subcommand(1);
-    const std::vector<cli::Command> commands{cli::add_bin_command(program)};
+    const std::vector<cli::Command> commands{cli::add_bin_command(program),
+                                             cli::add_fit_command(program)};
     try {
         program.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

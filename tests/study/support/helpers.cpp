@@ -65,10 +65,12 @@ std::string read_text(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-RunResult run(const std::string& program, const std::vector<std::string>& args, const fs::path& cwd)
+RunResult run(const std::string& program, const std::vector<std::string>& args, const fs::path& cwd,
+              const std::string* input)
 {
     TempDir io;
     const std::string out = (io.path() / "out").string(), err = (io.path() / "err").string();
+    const std::string in = input ? io.write("in", *input).string() : std::string("/dev/null");
     std::vector<std::string> words{program};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -79,7 +81,7 @@ RunResult run(const std::string& program, const std::vector<std::string>& args, 
     const pid_t pid = fork();
     if (pid == 0) {
         alarm(run_timeout_seconds);
-        const int in_fd = open("/dev/null", O_RDONLY);
+        const int in_fd = open(in.c_str(), O_RDONLY);
         const int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (in_fd < 0 || out_fd < 0 || err_fd < 0 || chdir(cwd.c_str()) != 0)

@@ -35,10 +35,10 @@ struct RunResult {
     std::string out, err;
 };
 
-// Runs `program` with `args` in folder `cwd`, standard input from /dev/null,
-// standard output and error captured.
+// Runs `program` with `args` in folder `cwd`, standard input from /dev/null
+// (or the given text), standard output and error captured.
 RunResult run(const std::string& program, const std::vector<std::string>& args,
-              const std::filesystem::path& cwd);
+              const std::filesystem::path& cwd, const std::string* input = nullptr);
 
 // Two readers, two modalities, five cases (two target classes), ratings 1 to
 // 5: each reader and modality has its own extent of target ratings without

@@ -1,7 +1,7 @@
 // Reading a varnel output file back: the data echo, the fit verdict, the area
 // table and the curve table.  The echo is read by its fixed columns, so that
 // category labels may hold any text.
-#include "plot.h"
+#include "plot/plot.h"
 
 #include <cerrno>
 #include <cmath>

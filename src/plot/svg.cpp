@@ -1,6 +1,6 @@
 // The SVG picture: an ROC panel and an LROC panel side by side, a fitted
 // polyline and the observed points per target, and a legend with the areas.
-#include "plot.h"
+#include "plot/plot.h"
 
 #include <cmath>
 #include <cstdarg>

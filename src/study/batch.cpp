@@ -1,0 +1,144 @@
+// Fits of many tables on several threads.
+#include "study/batch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "plot/plot.h"
+#include "varnel/report.h"
+
+namespace varnel::study {
+
+namespace {
+
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+
+// Images of input distribution m of a table.
+long long cases_of(const Study& s, int m)
+{
+    long long n = 0;
+    for (int k = 1; k <= s.categories; ++k)
+        n += static_cast<long long>(s.incorrect(k, m)) + s.correct(k, m);
+    return n;
+}
+
+// The rows of a table before its fit: names, counts and chance values.
+TableResult unfitted(const Table& table, const FitSettings& settings, std::string status)
+{
+    TableResult r;
+    r.status = std::move(status);
+    r.categories = table.study.categories;
+    r.noloc = table.study.noloc;
+    r.likelihood = {nan, nan, nan, nan, nan, nan};
+    for (int t = 1; t <= table.study.targets; ++t) {
+        TargetResult row;
+        row.target = t;
+        row.normal_cases = cases_of(table.study, 1);
+        row.target_cases = cases_of(table.study, 1 + t);
+        row.chance = settings.chance[t - 1];
+        r.targets.push_back(row);
+    }
+    return r;
+}
+
+// One table: prepare, fit, summarize, and the report and picture when asked.
+TableResult fit_table(const Table& table, const BatchSettings& settings, Workspace& workspace,
+                      Summary& summary)
+{
+    const auto prepared = prepare(table.study, settings.fit);
+    if (!prepared)
+        return unfitted(table, settings.fit, prepared.error().message);
+    const auto fit = varnel::fit(*prepared, settings.fit, workspace);
+    if (!fit)
+        return unfitted(table, settings.fit, fit.error().message);
+    summarize(*prepared, *fit, summary, settings.reports);
+    if (summary.likelihood_error)
+        return unfitted(table, settings.fit, summary.likelihood_error->message);
+
+    TableResult r = unfitted(table, settings.fit, "");
+    r.categories = prepared->spec.categories;
+    r.noloc = prepared->spec.noloc;
+    r.converged = fit->converged;
+    r.iterations = fit->iterations;
+    r.likelihood = summary.likelihood;
+    for (TargetResult& row : r.targets) {
+        const int i = row.target - 1;
+        row.mu = fit->estimate.mean[i];
+        row.se_mu = summary.se_mean[i];
+        row.sigma = fit->estimate.sigma[i];
+        row.se_sigma = summary.se_sigma[i];
+        row.area_roc = summary.area_roc[i];
+        row.se_area_roc = summary.se_area_roc[i];
+        row.area_lroc = summary.area_lroc[i];
+        row.se_area_lroc = summary.se_area_lroc[i];
+        row.loc_accuracy = summary.loc_accuracy[i];
+        row.se_loc_accuracy = summary.se_loc_accuracy[i];
+        if (prepared->spec.chance_entered) {
+            row.adjusted_area_lroc = summary.adjusted_area_lroc[i];
+            row.adjusted_loc_accuracy = summary.adjusted_loc_accuracy[i];
+        }
+        row.dloc = summary.dloc[i];
+        row.se_dloc = summary.se_dloc[i];
+        row.pcl = summary.pcl[i];
+        row.se_pcl = summary.se_loc_accuracy[i];
+    }
+    if (settings.reports) {
+        output::Record rec = output::string_record(r.report);
+        output::Printer out(rec);
+        report::write_output_file(out, *prepared, *fit, summary);
+        plot::Report picture;
+        std::string why;
+        if (plot::parse_report(r.report, picture, why) == plot::Parse::ok)
+            r.picture = plot::render_svg(picture);
+    }
+    return r;
+}
+
+}  // namespace
+
+std::vector<TableResult> fit_tables(const std::vector<Table>& tables, const BatchSettings& settings,
+                                    const std::function<void(int, int)>& progress)
+{
+    const int total = static_cast<int>(tables.size());
+    std::vector<TableResult> results(tables.size());
+    std::atomic<int> next{0};
+    std::mutex mutex;
+    std::condition_variable finished;
+    int done = 0;
+
+    auto work = [&] {
+        Workspace workspace;
+        auto summary = std::make_unique_for_overwrite<Summary>();
+        for (int i = next++; i < total; i = next++) {
+            results[i] = fit_table(tables[i], settings, workspace, *summary);
+            std::lock_guard<std::mutex> lock(mutex);
+            ++done;
+            finished.notify_one();
+        }
+    };
+    const int nthreads = std::max(1, std::min(settings.threads, total));
+    std::vector<std::thread> threads;
+    for (int k = 0; k < nthreads; ++k)
+        threads.emplace_back(work);
+    if (progress) {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (done < total) {
+            finished.wait_for(lock, std::chrono::milliseconds(100));
+            const int now = done;
+            lock.unlock();
+            progress(now, total);
+            lock.lock();
+        }
+    }
+    for (std::thread& t : threads)
+        t.join();
+    return results;
+}
+
+}  // namespace varnel::study
