@@ -3,7 +3,8 @@
 
 namespace varnel::mrmc {
 
-Result<CompareResult> compare_cases(const study::CaseStudy& study, const CompareOptions& options)
+Result<CompareResult> compare_cases(const study::CaseStudy& study, const CompareOptions& options,
+                                    const MatrixMaker& make)
 {
     const std::string src = (study.source.empty() ? std::string("study") : study.source) + ": ";
     if (Problem p = check_design(study)) return *p;
@@ -22,7 +23,8 @@ Result<CompareResult> compare_cases(const study::CaseStudy& study, const Compare
     result.alpha = options.analysis.alpha;
     result.several_target_classes = present.size() > 1;
     for (int t : chosen) {
-        Result<FomMatrix> matrix = empirical_fom_matrix(study, t, options.fom);
+        Result<FomMatrix> matrix =
+            make ? make(t) : empirical_fom_matrix(study, t, options.fom);
         if (!matrix) return matrix.error();
         Result<ClassAnalysis> analysis = analyze(std::move(matrix).value(), options.analysis);
         if (!analysis) return Error{src + analysis.error().message};

@@ -2,6 +2,7 @@
 // matrix of each target class and its analyses.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@
 namespace varnel::mrmc {
 
 struct CompareOptions {
-    FomSpec fom;          // an empirical FOM: wilcoxon, pcl@X or alroc@X
+    FomSpec fom;          // empirical, or model-based with a MatrixMaker
     int target = 0;       // target class to analyse; 0: every class that has cases
     AnalysisOptions analysis;
 };
@@ -27,7 +28,12 @@ struct CompareResult {
     std::vector<ClassAnalysis> classes;
 };
 
-// Runs the checks, fills the empirical FOM matrices and analyses them.
-Result<CompareResult> compare_cases(const study::CaseStudy& study, const CompareOptions& options);
+// Makes the FOM matrix of one target class (the model-based path).
+using MatrixMaker = std::function<Result<FomMatrix>(int target_class)>;
+
+// Runs the checks, fills the FOM matrices (from `make` when given, else the
+// empirical ones from the ratings) and analyses them.
+Result<CompareResult> compare_cases(const study::CaseStudy& study, const CompareOptions& options,
+                                    const MatrixMaker& make = {});
 
 }  // namespace varnel::mrmc

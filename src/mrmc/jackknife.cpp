@@ -135,14 +135,8 @@ Result<ReadingGrid> checked_grid(const study::CaseStudy& s)
     return grid;
 }
 
-// The cases of one target class analysis and how many are normal and target.
-struct ClassCases {
-    std::vector<int> cases;  // study case indices, study order
-    int normals = 0, targets = 0;
-};
+}  // namespace
 
-// The normal cases and those of class t, or what keeps the class from being
-// analysed.
 Result<ClassCases> class_cases(const study::CaseStudy& s, int t)
 {
     const std::string src = source_of(s) + ": ";
@@ -170,6 +164,8 @@ Result<ClassCases> class_cases(const study::CaseStudy& s, int t)
                      std::to_string(cc.normals) + " and " + std::to_string(cc.targets) + ")"};
     return cc;
 }
+
+namespace {
 
 // An error when `fom` cannot be computed from the ratings of this class.
 Problem check_fom_for_class(const study::CaseStudy& s, const ReadingGrid& grid,

@@ -44,6 +44,17 @@ Problem check_design(const study::CaseStudy& study);
 // The target classes that have cases, in increasing order.
 std::vector<int> target_classes(const study::CaseStudy& study);
 
+// The cases of one target class's analysis and how many are normal and target.
+struct ClassCases {
+    std::vector<int> cases;  // study case indices, study order
+    int normals = 0, targets = 0;
+};
+
+// The normal cases and those of class t, or what keeps the class from being
+// analysed (no such class, no normal or target cases, fewer than two of
+// either for the jackknife).
+Result<ClassCases> class_cases(const study::CaseStudy& study, int target_class);
+
 // The empirical FOM matrix of target class `target_class`: the design checks
 // above, then the checks of the class (it has cases, there are at least two
 // normal and two target cases, localization outcomes exist for a FOM that

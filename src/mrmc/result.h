@@ -13,6 +13,7 @@ namespace varnel::mrmc {
 // name).
 struct Error {
     std::string message;
+    int status = 1;  // exit status: 1 bad input or options, 2 a fit that failed
 };
 
 // A value of type T or an Error.
@@ -28,6 +29,10 @@ public:
     const T& value() const& { return std::get<T>(v_); }
     T& value() & { return std::get<T>(v_); }
     T&& value() && { return std::get<T>(std::move(v_)); }
+    const T& operator*() const { return value(); }
+    T& operator*() { return value(); }
+    const T* operator->() const { return &value(); }
+    T* operator->() { return &value(); }
     const Error& error() const { return std::get<Error>(v_); }
 
 private:

@@ -102,11 +102,9 @@ TableResult fit_table(const Table& table, const BatchSettings& settings, Workspa
 
 }  // namespace
 
-std::vector<TableResult> fit_tables(const std::vector<Table>& tables, const BatchSettings& settings,
-                                    const std::function<void(int, int)>& progress)
+void run_parallel(int count, int threads, const std::function<void(int, Workspace&)>& job,
+                  const std::function<void(int, int)>& progress)
 {
-    const int total = static_cast<int>(tables.size());
-    std::vector<TableResult> results(tables.size());
     std::atomic<int> next{0};
     std::mutex mutex;
     std::condition_variable finished;
@@ -114,30 +112,42 @@ std::vector<TableResult> fit_tables(const std::vector<Table>& tables, const Batc
 
     auto work = [&] {
         Workspace workspace;
-        auto summary = std::make_unique_for_overwrite<Summary>();
-        for (int i = next++; i < total; i = next++) {
-            results[i] = fit_table(tables[i], settings, workspace, *summary);
+        for (int i = next++; i < count; i = next++) {
+            job(i, workspace);
             std::lock_guard<std::mutex> lock(mutex);
             ++done;
             finished.notify_one();
         }
     };
-    const int nthreads = std::max(1, std::min(settings.threads, total));
-    std::vector<std::thread> threads;
+    const int nthreads = std::max(1, std::min(threads, count));
+    std::vector<std::thread> pool;
     for (int k = 0; k < nthreads; ++k)
-        threads.emplace_back(work);
+        pool.emplace_back(work);
     if (progress) {
         std::unique_lock<std::mutex> lock(mutex);
-        while (done < total) {
+        while (done < count) {
             finished.wait_for(lock, std::chrono::milliseconds(100));
             const int now = done;
             lock.unlock();
-            progress(now, total);
+            progress(now, count);
             lock.lock();
         }
     }
-    for (std::thread& t : threads)
+    for (std::thread& t : pool)
         t.join();
+}
+
+std::vector<TableResult> fit_tables(const std::vector<Table>& tables, const BatchSettings& settings,
+                                    const std::function<void(int, int)>& progress)
+{
+    std::vector<TableResult> results(tables.size());
+    run_parallel(
+        static_cast<int>(tables.size()), settings.threads,
+        [&](int i, Workspace& ws) {
+            const auto summary = std::make_unique_for_overwrite<Summary>();
+            results[i] = fit_table(tables[i], settings, ws, *summary);
+        },
+        progress);
     return results;
 }
 

@@ -53,6 +53,13 @@ struct TableResult {
     std::string picture;  // and the SVG picture of the fit
 };
 
+// Runs job(i, workspace) for i = 0 .. count - 1 on `threads` threads, each
+// with its own workspace, the indices in turn.  `progress`, when given, is
+// called on the calling thread with the numbers of jobs done and in all, now
+// and then while the jobs run.
+void run_parallel(int count, int threads, const std::function<void(int, Workspace&)>& job,
+                  const std::function<void(int, int)>& progress = {});
+
 // Fits every table, `threads` at a time, each thread with its own workspace;
 // the results are in table order and the same whatever the number of threads.
 // `progress`, when given, is called on the calling thread with the numbers of

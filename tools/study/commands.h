@@ -22,5 +22,8 @@ Command add_bin_command(CLI::App& program);
 // fit INPUT... [binning options] [--criterion X] [--chance q,...] [--noloc N]
 //     [-j N] [--format csv|json] [--out DIR] [--quiet]
 Command add_fit_command(CLI::App& program);
+// compare CASES.csv --fom F [--reference READER] [--target t] [--alpha A]
+//     [binning and fit options] [-j N] [--format text|json] [--jackknife FILE]
+Command add_compare_command(CLI::App& program);
 
 }  // namespace varnel::study::cli

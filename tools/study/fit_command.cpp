@@ -1,9 +1,6 @@
 // varnel-study fit: every table of a reader study (one per reader and
 // modality) fitted in parallel; the results table on standard output and,
 // with --out, a folder of results, data files, reports and pictures.
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -164,34 +161,6 @@ Result<Input> read_input(const FitCommandArguments& args, const BinningOptions& 
     return input;
 }
 
-// A progress bar on standard error, shown once the fits take a while.
-class Progress {
-public:
-    explicit Progress(bool wanted) : shown_(wanted && isatty(2) != 0) {}
-    void operator()(int done, int total)
-    {
-        constexpr auto delay = std::chrono::milliseconds(500);
-        constexpr int width = 40;
-        if (!shown_ || std::chrono::steady_clock::now() - start_ < delay)
-            return;
-        const int filled = total ? width * done / total : width;
-        std::fprintf(stderr, "\rfitting [%s%s] %d/%d tables", std::string(filled, '=').c_str(),
-                     std::string(width - filled, ' ').c_str(), done, total);
-        std::fflush(stderr);
-        drawn_ = true;
-    }
-    ~Progress()
-    {
-        if (drawn_)
-            std::fputs("\r\033[K", stderr);
-    }
-
-private:
-    bool shown_;
-    bool drawn_ = false;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-};
-
 // Results, and per table its data file, report and picture, into the folder.
 Result<void> write_folder(OutputFolder& folder, const Input& input,
                           const std::vector<TableResult>& results, const std::string& format,
@@ -239,7 +208,7 @@ int run_fit(const FitCommandArguments& args)
     BatchSettings batch{*settings, args.threads, folder != nullptr};
     std::vector<TableResult> results;
     {
-        Progress progress(!args.quiet);
+        Progress progress(!args.quiet, "fitting tables");
         results = fit_tables(input->tables, batch, std::ref(progress));
     }
 

@@ -24,7 +24,8 @@ int main(int argc, char** argv)
     CLI::App program{"Reader studies for varnel from per-case ratings.", "varnel-study"};
     program.require_subcommand(1);
     const std::vector<cli::Command> commands{cli::add_bin_command(program),
-                                             cli::add_fit_command(program)};
+                                             cli::add_fit_command(program),
+                                             cli::add_compare_command(program)};
     try {
         program.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

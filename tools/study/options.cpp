@@ -1,7 +1,10 @@
 // Options shared by the subcommands of varnel-study.
 #include "options.h"
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <string_view>
 #include <thread>
 
@@ -97,6 +100,29 @@ Result<FitSettings> FitArguments::settings(int target_classes) const
         for (std::size_t i = 0; i < q->size(); ++i)
             s.chance[i] = (*q)[i];
     return s;
+}
+
+Progress::Progress(bool wanted, const char* what)
+    : shown_(wanted && isatty(2) != 0), what_(what), start_(std::chrono::steady_clock::now())
+{}
+
+void Progress::operator()(int done, int total)
+{
+    constexpr auto delay = std::chrono::milliseconds(500);
+    constexpr int width = 40;
+    if (!shown_ || std::chrono::steady_clock::now() - start_ < delay)
+        return;
+    const int filled = total ? width * done / total : width;
+    std::fprintf(stderr, "\r%s [%s%s] %d/%d", what_, std::string(filled, '=').c_str(),
+                 std::string(width - filled, ' ').c_str(), done, total);
+    std::fflush(stderr);
+    drawn_ = true;
+}
+
+Progress::~Progress()
+{
+    if (drawn_)
+        std::fputs("\r\033[K", stderr);
 }
 
 int default_threads()

@@ -2,6 +2,7 @@
 // threads.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -40,5 +41,22 @@ struct FitArguments {
 
 // -j: threads, by default one per core.
 int default_threads();
+
+// A progress bar on standard error (a terminal only), shown once the work
+// takes a while; called with the numbers of steps done and in all.
+class Progress {
+public:
+    Progress(bool wanted, const char* what);
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+    ~Progress();
+    void operator()(int done, int total);
+
+private:
+    bool shown_;
+    bool drawn_ = false;
+    const char* what_;
+    std::chrono::steady_clock::time_point start_;
+};
 
 }  // namespace varnel::study::cli

@@ -1,0 +1,39 @@
+// Model-based figures of merit and their jackknife: every reader x modality
+// table of the study binned with the categories of the whole study and
+// fitted; each case of the analysis left out in turn and every table refitted,
+// warm-started from the fit of the full table.
+#pragma once
+
+#include <functional>
+
+#include "mrmc/jackknife.h"
+#include "study/binning.h"
+#include "varnel/fit.h"
+
+namespace varnel::mrmc {
+
+// PCL of the fitted LROC curve at false-positive fraction x: with
+// zeta = Phi^-1(1 - x), P(X > zeta and X > Z) for X ~ N(mu, sigma^2),
+// Z ~ N(0, 1) (Gauss-Kronrod quadrature; x = 1 gives P(X > Z)).
+double model_pcl(double mu, double sigma, double x);
+
+// The model-based FOM of target class t of a fitted table: AreaROC, AreaLROC
+// or the localization accuracy as the fit report gives them, or model_pcl.
+double model_fom(const FomSpec& fom, const PreparedStudy& prepared, const FitResult& fit, int t);
+
+struct ModelFomOptions {
+    FitSettings fit;
+    int threads = 1;
+    // Called now and then with the numbers of fits done and in all.
+    std::function<void(int, int)> progress;
+};
+
+// The FOM matrix of target class `target_class` from fits of the tables
+// binned with `binning`.  A fit that fails or does not converge, of a full
+// table or a refit, is an error with status 2 naming reader, modality and
+// (for a refit) the case left out.
+Result<FomMatrix> model_fom_matrix(const study::CaseStudy& study, const study::Binning& binning,
+                                   int target_class, const FomSpec& fom,
+                                   const ModelFomOptions& options);
+
+}  // namespace varnel::mrmc

@@ -1,0 +1,157 @@
+// varnel-study compare: a multi-reader multi-case significance test of a
+// figure of merit, empirical or from the LROC model's fits, between
+// modalities or of the readers against a reference reader.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "commands.h"
+#include "mrmc/compare.h"
+#include "mrmc/model_fom.h"
+#include "mrmc/report.h"
+#include "options.h"
+#include "study/case_reader.h"
+
+namespace varnel::study::cli {
+
+namespace {
+
+struct CompareArguments {
+    std::string cases, fom, reference, jackknife;
+    int target = 0;
+    double alpha = 0.05;
+    BinningArguments binning;
+    FitArguments fit;
+    int threads = default_threads();
+    std::string format = "text";
+    bool quiet = false;
+};
+
+// Writes a file whole or not at all: into a temporary file renamed at the end.
+Result<void> write_whole_file(const std::string& path, const std::string& text)
+{
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".tmp");
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out || !(out << text) || !out.flush()) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            return Error{path + ": cannot be written"};
+        }
+    }
+    std::error_code ec;
+    fs::rename(temporary, target, ec);
+    if (ec) {
+        fs::remove(temporary, ec);
+        return Error{path + ": cannot be written (" + ec.message() + ")"};
+    }
+    return {};
+}
+
+int run_compare(const CompareArguments& args)
+{
+    if (args.format != "text" && args.format != "json")
+        return fail("--format must be text or json");
+    if (args.threads < 1)
+        return fail("-j must be at least 1");
+    const mrmc::Result<mrmc::FomSpec> fom = mrmc::parse_fom(args.fom);
+    if (!fom)
+        return fail(fom.error().message);
+    Result<CaseStudy> study = read_cases(args.cases);
+    if (!study)
+        return fail(study.error());
+
+    mrmc::CompareOptions options;
+    options.fom = *fom;
+    options.target = args.target;
+    options.analysis.alpha = args.alpha;
+    if (!args.reference.empty())
+        options.analysis.reference_reader = args.reference;
+
+    // Model-based FOMs: the study binned once, every table fitted and refitted.
+    mrmc::MatrixMaker make;
+    std::optional<Binning> binning;
+    mrmc::ModelFomOptions model;
+    if (mrmc::is_model_based(*fom)) {
+        Result<BinningOptions> binning_options = args.binning.options();
+        if (!binning_options)
+            return fail(binning_options.error());
+        Result<Binning> made = make_binning(*study, *binning_options);
+        if (!made)
+            return fail(made.error());
+        binning = *made;
+        int classes = 0;
+        for (int t : study->truth)
+            classes = std::max(classes, t);
+        Result<FitSettings> settings = args.fit.settings(classes);
+        if (!settings)
+            return fail(settings.error());
+        model.fit = *settings;
+        model.threads = args.threads;
+        make = [&](int t) { return mrmc::model_fom_matrix(*study, *binning, t, *fom, model); };
+    }
+
+    mrmc::Result<mrmc::CompareResult> result = mrmc::Error{""};
+    {
+        Progress progress(!args.quiet, "fitting");
+        model.progress = std::ref(progress);
+        result = mrmc::compare_cases(*study, options, make);
+    }
+    if (!result) {
+        std::fprintf(stderr, "varnel-study: %s\n", result.error().message.c_str());
+        return result.error().status;
+    }
+    if (!args.jackknife.empty())
+        if (Result<void> w = write_whole_file(args.jackknife, mrmc::format_jackknife_csv(*result));
+            !w)
+            return fail(w.error());
+    const std::string report = args.format == "text" ? mrmc::format_text_report(*result)
+                                                     : mrmc::report_json(*result).dump(2) + "\n";
+    std::fputs(report.c_str(), stdout);
+    return 0;
+}
+
+constexpr const char* compare_footer = R"(
+FOMs: wilcoxon (empirical ROC area), pcl@X and alroc@X (empirical LROC curve
+at and up to false-positive fraction X, 0 < X <= 1), and from the LROC model
+fitted to each reader x modality table (binned as by the bin command):
+model-auc, model-alroc, model-loc and model-pcl@X.  The jackknife leaves out
+one case at a time (model-based FOMs: every table refitted, warm-started from
+its full fit).  Two or more modalities: Obuchowski-Rockette analysis with
+Hillis's degrees of freedom; with --reference, the other readers against that
+reader in each modality.  Exit status 0 done, 1 bad input, options or design,
+2 a fit or refit that failed.)";
+
+}  // namespace
+
+// The compare subcommand.
+Command add_compare_command(CLI::App& program)
+{
+    auto args = std::make_shared<CompareArguments>();
+    CLI::App* compare = program.add_subcommand(
+        "compare", "Significance tests of modalities, or of readers against a reference reader");
+    compare->add_option("CASES.csv", args->cases, "per-case ratings")->required();
+    compare->add_option("--fom", args->fom, "figure of merit (see below)")->required();
+    compare->add_option("--reference", args->reference,
+                        "reader (e.g. an algorithm) to compare the other readers with");
+    compare->add_option("--target", args->target, "target class to analyse (default: every class)");
+    compare->add_option("--alpha", args->alpha, "1 - confidence level of the intervals")
+        ->capture_default_str();
+    args->binning.add_to(*compare);
+    args->fit.add_to(*compare);
+    compare->add_option("-j", args->threads, "threads (default: one per core)");
+    compare->add_option("--format", args->format, "report as text or json")->capture_default_str();
+    compare->add_option("--jackknife", args->jackknife,
+                        "also write the jackknife FOM values as CSV to this file");
+    compare->add_flag("--quiet", args->quiet, "no progress bar");
+    compare->footer(compare_footer);
+    return {compare, [args] { return run_compare(*args); }};
+}
+
+}  // namespace varnel::study::cli
