@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "mrmc/jackknife.h"
 #include "support/case_loader.h"
 
@@ -198,9 +200,6 @@ TEST(DesignCheck, EachProblemHasItsMessage)
          "case in every modality"},
         {"case not read", without(ok, "B,M1,t2"), 1, "wilcoxon",
          "test: case \"t2\" was not read by reader \"B\" in modality \"M1\""},
-        {"reading repeated", ok + "A,M1,n2,0,3,\n", 1, "wilcoxon",
-         "test:18: reader \"A\" read case \"n2\" in modality \"M1\" a second time (first at line "
-         "3); keep one reading"},
         {"no normal cases", without(without(ok, ",n1,"), ",n2,"), 1, "wilcoxon",
          "test: the study has no normal cases (truth 0)"},
         {"class without cases", ok, 2, "wilcoxon",
@@ -228,6 +227,20 @@ TEST(DesignCheck, EachProblemHasItsMessage)
     EXPECT_TRUE(empirical_fom_matrix(mrmc_test::parse_cases(small_study("")), 1,
                                      parse_fom("wilcoxon").value()));
     EXPECT_FALSE(check_design(mrmc_test::parse_cases(ok)));
+    // A reading given twice is refused by the reader already.
+    EXPECT_THROW(
+        {
+            try {
+                mrmc_test::parse_cases(ok + "A,M1,n2,0,3,\n");
+            } catch (const std::runtime_error& e) {
+                EXPECT_NE(std::string(e.what()).find("test:18: reader \"A\", modality \"M1\", "
+                                                     "case \"n2\" is rated a second time"),
+                          std::string::npos)
+                    << e.what();
+                throw;
+            }
+        },
+        std::runtime_error);
 }
 
 // Studies built in memory can hold what a file reader would refuse.

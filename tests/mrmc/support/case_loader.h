@@ -1,6 +1,6 @@
-// Test support: reads small per-case rating files (comma-separated, no
-// quotes; header `reader,modality,case,truth,rating[,localized]`) into a
-// CaseStudy.  Throws std::runtime_error on anything it does not expect.
+// Test support: per-case rating files (header
+// `reader,modality,case,truth,rating[,localized]`) read into a CaseStudy by
+// the program's reader.  Throws std::runtime_error with its message.
 #pragma once
 
 #include <string>
