@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "lroc_sim.h"
+#include "sim/case_sim.h"
 #include "varnel/fit.h"
 
 namespace {
@@ -53,6 +54,51 @@ double whole_run(const std::string& dir, const std::string& file)
     double t = seconds_since(t0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::fprintf(stderr, "run of %s failed\n", file.c_str());
     return t;
+}
+
+// One run of a command (argv[0] the program), output to the null device, in
+// folder dir; its wall time.
+double timed_command(const std::string& dir, std::vector<std::string> argv)
+{
+    auto t0 = std::chrono::steady_clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        std::vector<char*> args;
+        for (std::string& a : argv) args.push_back(a.data());
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    double t = seconds_since(t0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        std::fprintf(stderr, "%s %s failed\n", argv[0].c_str(), argv[1].c_str());
+    return t;
+}
+
+// A reader study drawn from the LROC model as per-case ratings: half the
+// cases without a target, target cases rated at or below -0.5 unmarked.
+void write_cases(const std::string& path, int readers, int modalities, int cases)
+{
+    case_sim::Design d;
+    d.readers = readers;
+    d.modalities = modalities;
+    d.normal_cases = cases / 2;
+    d.target_cases = {cases - cases / 2};
+    d.targets = case_sim::same_targets(modalities, 1, {1.5, 1.2, 0.0});
+    d.variance = {0.05, 0.3, 0.1, 0.05, 0.05};
+    d.no_mark_at_or_below = -0.5;
+    d.seed = 2026;
+    const std::string error = case_sim::write_file(path, case_sim::csv_text(case_sim::simulate(d)));
+    if (!error.empty()) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        std::exit(1);
+    }
 }
 
 // One study read and prepared as the program does with default answers.
@@ -132,6 +178,39 @@ int main()
         for (int r = 0; r < repeats; ++r) fits.push_back(fit_once(prepared, evals));
         std::printf("%-24s %12.2f %12.2f %14lld\n", "examples/full_capacity", 1e3 * median(runs),
                     1e3 * median(fits), evals);
+    }
+
+    // varnel-study on simulated reader studies, whole runs on two threads.
+    std::printf("\n%-58s %12s\n", "varnel-study, whole run with -j 2", "median (ms)");
+    struct StudyRun {
+        const char* label;
+        int readers, modalities, cases;
+        std::vector<std::string> args;
+        int repeats;
+    };
+    const std::string study = VARNEL_STUDY_EXE;
+    const StudyRun runs[] = {
+        {"fit, 10 readers x 2 modalities x 200 cases", 10, 2, 200,
+         {study, "fit", "cases.csv", "--categories", "6", "-j", "2", "--quiet"}, repeats},
+        {"fit, 100 readers x 4 modalities x 500 cases", 100, 4, 500,
+         {study, "fit", "cases.csv", "--categories", "6", "-j", "2", "--quiet"}, 3},
+        {"compare model-alroc --reference, 10 readers x 200 cases", 10, 1, 200,
+         {study, "compare", "cases.csv", "--fom", "model-alroc", "--reference", "R01",
+          "--categories", "6", "-j", "2", "--quiet"}, repeats},
+        {"compare alroc@0.2 --reference, 10 readers x 200 cases", 10, 1, 200,
+         {study, "compare", "cases.csv", "--fom", "alroc@0.2", "--reference", "R01", "-j", "2"},
+         repeats},
+        {"compare wilcoxon --reference, 10 readers x 200 cases", 10, 1, 200,
+         {study, "compare", "cases.csv", "--fom", "wilcoxon", "--reference", "R01", "-j", "2"},
+         repeats},
+    };
+    for (const StudyRun& r : runs) {
+        const std::string path = std::string(dir) + "/cases.csv";
+        write_cases(path, r.readers, r.modalities, r.cases);
+        std::vector<double> times;
+        for (int k = 0; k < r.repeats; ++k) times.push_back(timed_command(dir, r.args));
+        std::printf("%-58s %12.1f\n", r.label, 1e3 * median(times));
+        std::remove(path.c_str());
     }
     rmdir(dir);
     return 0;

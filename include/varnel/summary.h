@@ -2,6 +2,7 @@
 // moments, likelihood statistics, curves and the correlation matrix.
 #pragma once
 
+#include <memory>
 #include <optional>
 
 #include "varnel/error.h"
@@ -32,6 +33,14 @@ struct NegativeVariance {
 // point 1 below and point 300 above everything.
 inline constexpr int curve_points = 300;
 using CurveTable = Table<double, curve_points, max_distributions>;
+
+// Fitted curves: false-positive fraction per point; per target the ROC
+// true-positive fraction, the LROC correct-localization fraction and the
+// latter with chance localization.
+struct Curves {
+    double fp[curve_points] = {};
+    CurveTable tp{}, ctp{}, ctp_adjusted{};
+};
 
 struct Summary {
     // Standard errors of the means and standard deviations per distribution
@@ -69,12 +78,8 @@ struct Summary {
     LikelihoodStatistics likelihood;
     std::optional<Error> likelihood_error;
 
-    // Fitted curves: false-positive fraction per point; per target the ROC
-    // true-positive fraction, the LROC correct-localization fraction and the
-    // latter with chance localization.
-    bool has_curves = false;
-    double fp[curve_points] = {};
-    CurveTable tp{}, ctp{}, ctp_adjusted{};
+    // The fitted curves; none when summarized without them.
+    std::shared_ptr<const Curves> curves;
 
     // Standard errors on the diagonal, correlations off it, over the leading
     // parameters x parameters block.
@@ -86,9 +91,9 @@ struct Summary {
 
 // Everything the reports show of a fit.
 Summary summarize(const PreparedStudy& prepared, const FitResult& fit);
-// The same into a summary the caller keeps (it is large: about 150 kB);
-// without curves when the caller has no use for them (they are the costliest
-// part), which summarize_curves can add later.
+// The same into a summary the caller keeps; without curves when the caller
+// has no use for them (they are the costliest part), which summarize_curves
+// can add later.
 void summarize(const PreparedStudy& prepared, const FitResult& fit, Summary& into,
                bool with_curves = true);
 void summarize_curves(const PreparedStudy& prepared, const FitResult& fit, Summary& into);

@@ -13,8 +13,7 @@ Summary summarize(const PreparedStudy& prepared, const FitResult& fit)
     return s;
 }
 
-// Every field of s is written (the curve tables for the distributions of
-// the study; their other columns are left as they were).
+// Every field of s is written.
 void summarize(const PreparedStudy& prepared, const FitResult& fit, Summary& s, bool with_curves)
 {
     const ModelSpec& spec = prepared.spec;
@@ -39,16 +38,17 @@ void summarize(const PreparedStudy& prepared, const FitResult& fit, Summary& s, 
     }
     s.correlation = fit.covariance;
     report::correlation_matrix(s.correlation, spec.parameters);
-    s.has_curves = false;
+    s.curves.reset();
     if (with_curves)
         summarize_curves(prepared, fit, s);
 }
 
 void summarize_curves(const PreparedStudy& prepared, const FitResult& fit, Summary& s)
 {
-    report::curves(prepared.spec, fit.estimate.mean, fit.estimate.sigma, s.fp, s.tp, s.ctp,
-                   s.ctp_adjusted);
-    s.has_curves = true;
+    auto c = std::make_shared<Curves>();
+    report::curves(prepared.spec, fit.estimate.mean, fit.estimate.sigma, c->fp, c->tp, c->ctp,
+                   c->ctp_adjusted);
+    s.curves = std::move(c);
 }
 
 namespace report {
@@ -108,8 +108,9 @@ bool write_summary(output::Printer& out, const PreparedStudy& prepared, const Fi
         return false;
     write_likelihood(out, s.likelihood);
     if (full) {
-        if (s.has_curves)
-            write_curves(out, nd, s.fp, s.tp, s.ctp, s.ctp_adjusted, adjusted);
+        if (s.curves)
+            write_curves(out, nd, s.curves->fp, s.curves->tp, s.curves->ctp,
+                         s.curves->ctp_adjusted, adjusted);
         write_correlation(out, spec, s.correlation);
     }
     return true;

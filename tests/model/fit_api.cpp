@@ -220,7 +220,8 @@ TEST(Concurrency, ThreadsGiveTheSequentialResultsBitForBit)
             EXPECT_TRUE(same_bits(x.se_loc_accuracy, y.se_loc_accuracy, std::size(x.se_loc_accuracy)));
             EXPECT_TRUE(same_bits(x.kurtosis, y.kurtosis, std::size(x.kurtosis)));
             EXPECT_TRUE(same_bits(&x.likelihood.log_likelihood, &y.likelihood.log_likelihood, 6));
-            EXPECT_TRUE(same_bits(x.ctp.v, y.ctp.v, std::size(x.ctp.v)));
+            ASSERT_TRUE(x.curves && y.curves);
+            EXPECT_TRUE(same_bits(x.curves->ctp.v, y.curves->ctp.v, std::size(x.curves->ctp.v)));
             EXPECT_TRUE(same_bits(x.correlation.v, y.correlation.v, std::size(x.correlation.v)));
             EXPECT_EQ(a.trace, b.trace);
         }

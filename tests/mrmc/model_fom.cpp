@@ -98,10 +98,10 @@ TEST(ModelPcl, MatchesItsDefinitionAndTheReportsCurve)
     ASSERT_TRUE(study.ok());
     const auto f = cold_fit(*study, FitSettings{});
     for (int i = 2; i < curve_points; i += 37) {
-        const double fp = f->summary.fp[i - 1];
+        const double fp = f->summary.curves->fp[i - 1];
         if (fp < 0.01 || fp > 0.99) continue;
         EXPECT_NEAR(model_pcl(f->fit.estimate.mean[0], f->fit.estimate.sigma[0], fp),
-                    f->summary.ctp(i, 1), 5e-3)
+                    f->summary.curves->ctp(i, 1), 5e-3)
             << fp;
     }
 }

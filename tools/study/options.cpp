@@ -24,7 +24,8 @@ std::string_view without_blanks(std::string_view s)
 
 }  // namespace
 
-Result<std::vector<double>> parse_number_list(const std::string& text, const std::string& option)
+Result<std::vector<double>> parse_number_list(const std::string& text, const std::string& option,
+                                              const std::string& what)
 {
     std::vector<double> values;
     if (text.empty())
@@ -36,7 +37,7 @@ Result<std::vector<double>> parse_number_list(const std::string& text, const std
         const std::optional<double> value = parse_number(item);
         if (!value)
             return Error{option + ": \"" + std::string(item) +
-                         "\" is not a number; give numbers separated by commas"};
+                         "\" is not a number; give " + what + " separated by commas"};
         values.push_back(*value);
         if (comma == std::string_view::npos)
             return values;
@@ -57,7 +58,7 @@ void BinningArguments::add_to(CLI::App& command)
 
 Result<BinningOptions> BinningArguments::options() const
 {
-    Result<std::vector<double>> c = parse_number_list(cutpoints, "--cutpoints");
+    Result<std::vector<double>> c = parse_number_list(cutpoints, "--cutpoints", "increasing numbers");
     if (!c)
         return Error{c.error()};
     return BinningOptions{*c, categories};
@@ -84,7 +85,7 @@ Result<FitSettings> FitArguments::settings(int target_classes) const
         return Error{"--criterion must be a number of at least 1e-8"};
     s.criterion = criterion;
     s.noloc = noloc;
-    Result<std::vector<double>> q = parse_number_list(chance, "--chance");
+    Result<std::vector<double>> q = parse_number_list(chance, "--chance", "numbers");
     if (!q)
         return Error{q.error()};
     if (q->size() > 1 && static_cast<int>(q->size()) != target_classes)

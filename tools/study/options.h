@@ -15,8 +15,9 @@
 namespace varnel::study::cli {
 
 // "1.5, 2.5,3.5" (blanks around the numbers allowed) as numbers; `option`
-// names the option in messages.
-Result<std::vector<double>> parse_number_list(const std::string& text, const std::string& option);
+// names the option in messages and `what` what to give ("numbers").
+Result<std::vector<double>> parse_number_list(const std::string& text, const std::string& option,
+                                              const std::string& what);
 
 // --cutpoints and --categories.
 struct BinningArguments {
