@@ -35,27 +35,6 @@ double seconds_since(std::chrono::steady_clock::time_point t0)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-// One whole run of the program with every answer the default, in the data
-// file's folder (a slash on the command line would begin a switch).
-double whole_run(const std::string& dir, const std::string& file)
-{
-    auto t0 = std::chrono::steady_clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);
-        dup2(null, 1);
-        if (chdir(dir.c_str()) != 0) _exit(127);
-        execl(VARNEL_EXE, VARNEL_EXE, file.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    double t = seconds_since(t0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::fprintf(stderr, "run of %s failed\n", file.c_str());
-    return t;
-}
-
 // One run of a command (argv[0] the program), output to the null device, in
 // folder dir; its wall time.
 double timed_command(const std::string& dir, std::vector<std::string> argv)
@@ -79,6 +58,13 @@ double timed_command(const std::string& dir, std::vector<std::string> argv)
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         std::fprintf(stderr, "%s %s failed\n", argv[0].c_str(), argv[1].c_str());
     return t;
+}
+
+// One whole run of the program with every answer the default, in the data
+// file's folder (a slash on the command line would begin a switch).
+double whole_run(const std::string& dir, const std::string& file)
+{
+    return timed_command(dir, {VARNEL_EXE, file});
 }
 
 // A reader study drawn from the LROC model as per-case ratings: half the

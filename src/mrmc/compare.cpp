@@ -25,9 +25,9 @@ Result<CompareResult> compare_cases(const study::CaseStudy& study, const Compare
     for (int t : chosen) {
         Result<FomMatrix> matrix =
             make ? make(t) : empirical_fom_matrix(study, t, options.fom);
-        if (!matrix) return matrix.error();
+        if (!matrix) return matrix.failure();
         Result<ClassAnalysis> analysis = analyze(std::move(matrix).value(), options.analysis);
-        if (!analysis) return Error{src + analysis.error().message};
+        if (!analysis) return Error{src + analysis.error()};
         result.classes.push_back(std::move(analysis).value());
     }
     return result;

@@ -90,7 +90,7 @@ Result<FomSpec> parse_fom(std::string_view text)
         return Error{"figure of merit \"" + std::string(text) +
                      "\" needs a false-positive fraction, as in " + std::string(base) + "@0.2"};
     Result<double> x = parse_fpf(text, text.substr(at + 1));
-    if (!x) return x.error();
+    if (!x) return x.failure();
     return FomSpec{name->kind, x.value()};
 }
 

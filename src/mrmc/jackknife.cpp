@@ -137,6 +137,24 @@ Result<ReadingGrid> checked_grid(const study::CaseStudy& s)
 
 }  // namespace
 
+FomMatrix empty_fom_matrix(const study::CaseStudy& s, const ClassCases& cc, int target_class,
+                           const FomSpec& fom)
+{
+    FomMatrix x;
+    x.fom = fom;
+    x.target_class = target_class;
+    x.readers = s.readers;
+    x.modalities = s.modalities;
+    for (int c : cc.cases) x.cases.push_back(s.cases[c]);
+    x.normal_cases = cc.normals;
+    x.target_cases = cc.targets;
+    const std::size_t nm = s.modalities.size();
+    x.theta.assign(s.readers.size(), std::vector<double>(nm, 0.0));
+    x.jackknife.assign(s.readers.size(), std::vector<std::vector<double>>(
+                                             nm, std::vector<double>(cc.cases.size(), 0.0)));
+    return x;
+}
+
 Result<ClassCases> class_cases(const study::CaseStudy& s, int t)
 {
     const std::string src = source_of(s) + ": ";
@@ -278,7 +296,7 @@ double jackknife_covariance(std::span<const double> a, std::span<const double> b
 Problem check_design(const study::CaseStudy& study)
 {
     Result<ReadingGrid> grid = checked_grid(study);
-    if (!grid) return grid.error();
+    if (!grid) return grid.failure();
     return std::nullopt;
 }
 
@@ -296,25 +314,15 @@ Result<FomMatrix> empirical_fom_matrix(const study::CaseStudy& study, int target
                                        const FomSpec& fom)
 {
     Result<ReadingGrid> checked = checked_grid(study);
-    if (!checked) return checked.error();
+    if (!checked) return checked.failure();
     const ReadingGrid& grid = checked.value();
     Result<ClassCases> chosen = class_cases(study, target_class);
-    if (!chosen) return chosen.error();
+    if (!chosen) return chosen.failure();
     const ClassCases& cc = chosen.value();
     if (Problem p = check_fom_for_class(study, grid, cc, target_class, fom)) return *p;
 
-    FomMatrix x;
-    x.fom = fom;
-    x.target_class = target_class;
-    x.readers = study.readers;
-    x.modalities = study.modalities;
-    for (int c : cc.cases) x.cases.push_back(study.cases[c]);
-    x.normal_cases = cc.normals;
-    x.target_cases = cc.targets;
-
+    FomMatrix x = empty_fom_matrix(study, cc, target_class, fom);
     const int nr = int(study.readers.size()), nm = int(study.modalities.size());
-    x.theta.assign(nr, std::vector<double>(nm, 0.0));
-    x.jackknife.assign(nr, std::vector<std::vector<double>>(nm));
     std::vector<double> ratings(cc.cases.size());
     std::vector<CaseKind> kinds(cc.cases.size());
     for (int r = 0; r < nr; ++r)

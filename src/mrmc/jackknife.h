@@ -55,6 +55,10 @@ struct ClassCases {
 // either for the jackknife).
 Result<ClassCases> class_cases(const study::CaseStudy& study, int target_class);
 
+// The matrix of one analysis with its names and counts, every FOM 0.
+FomMatrix empty_fom_matrix(const study::CaseStudy& study, const ClassCases& cases,
+                           int target_class, const FomSpec& fom);
+
 // The empirical FOM matrix of target class `target_class`: the design checks
 // above, then the checks of the class (it has cases, there are at least two
 // normal and two target cases, localization outcomes exist for a FOM that

@@ -89,7 +89,7 @@ Result<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binni
 {
     Result<ClassCases> chosen = class_cases(s, t);
     if (!chosen)
-        return chosen.error();
+        return chosen.failure();
     const ClassCases& cc = chosen.value();
     const int nr = static_cast<int>(s.readers.size());
     const int nm = static_cast<int>(s.modalities.size());
@@ -100,16 +100,7 @@ Result<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binni
     if (!tables)
         return Error{tables.error()};
 
-    FomMatrix x;
-    x.fom = fom;
-    x.target_class = t;
-    x.readers = s.readers;
-    x.modalities = s.modalities;
-    for (int c : cc.cases) x.cases.push_back(s.cases[c]);
-    x.normal_cases = cc.normals;
-    x.target_cases = cc.targets;
-    x.theta.assign(nr, std::vector<double>(nm));
-    x.jackknife.assign(nr, std::vector<std::vector<double>>(nm, std::vector<double>(nk)));
+    FomMatrix x = empty_fom_matrix(s, cc, t, fom);
     const auto where = [&](int i) {
         return "reader " + s.readers[i / nm] + ", modality " + s.modalities[i % nm];
     };

@@ -10,6 +10,7 @@ namespace varnel::study {
 
 struct Error {
     std::string message;
+    int status = 1;  // exit status of a command that ends with it: 1 bad input, 2 a failed fit
 };
 
 template <class T>
@@ -20,13 +21,16 @@ public:
 
     bool ok() const { return v_.index() == 0; }
     explicit operator bool() const { return ok(); }
-    T& value() { return std::get<0>(v_); }
-    const T& value() const { return std::get<0>(v_); }
-    T& operator*() { return value(); }
-    const T& operator*() const { return value(); }
+    T& value() & { return std::get<0>(v_); }
+    const T& value() const& { return std::get<0>(v_); }
+    T& operator*() & { return value(); }
+    const T& operator*() const& { return value(); }
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
+    T&& value() && { return std::get<0>(std::move(v_)); }
     const std::string& error() const { return std::get<1>(v_).message; }
+    // The error itself, to pass on.
+    const Error& failure() const { return std::get<1>(v_); }
 
 private:
     std::variant<T, Error> v_;

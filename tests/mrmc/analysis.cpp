@@ -23,7 +23,7 @@ using mrmc_test::two_case_matrix;
 ClassAnalysis analyzed(FomMatrix x, AnalysisOptions options = {})
 {
     Result<ClassAnalysis> a = analyze(std::move(x), options);
-    EXPECT_TRUE(a) << a.error().message;
+    EXPECT_TRUE(a) << a.error();
     return a ? std::move(a).value() : ClassAnalysis{};
 }
 
@@ -236,8 +236,8 @@ TEST(AnalysisPlan, ErrorsSayWhatToDo)
     for (const Case& c : cases) {
         Result<ClassAnalysis> a = analyze(c.x, c.options);
         ASSERT_FALSE(a) << c.what;
-        EXPECT_NE(a.error().message.find(c.says), std::string::npos)
-            << c.what << ": " << a.error().message;
+        EXPECT_NE(a.error().find(c.says), std::string::npos)
+            << c.what << ": " << a.error();
     }
 }
 

@@ -44,7 +44,7 @@ TEST(Compare, OneAnalysisPerTargetClass)
 {
     const auto s = mrmc_test::parse_cases(study_csv({"M1", "M2"}), "two.csv");
     Result<CompareResult> r = compare_cases(s, options_for("pcl@0.5"));
-    ASSERT_TRUE(r) << r.error().message;
+    ASSERT_TRUE(r) << r.error();
     EXPECT_TRUE(r.value().several_target_classes);
     EXPECT_EQ(r.value().source, "two.csv");
     ASSERT_EQ(r.value().classes.size(), 2u);
@@ -64,7 +64,7 @@ TEST(Compare, ReferenceReaderInOneModality)
 {
     const auto s = mrmc_test::parse_cases(study_csv({"M1"}), "one.csv");
     Result<CompareResult> r = compare_cases(s, options_for("wilcoxon", 1, "C"));
-    ASSERT_TRUE(r) << r.error().message;
+    ASSERT_TRUE(r) << r.error();
     const ClassAnalysis& c = r.value().classes[0];
     EXPECT_FALSE(c.modalities);
     ASSERT_EQ(c.references.size(), 1u);
@@ -99,7 +99,7 @@ TEST(Compare, ChecksComeFirstAndNameTheFile)
     for (const Case& c : cases) {
         Result<CompareResult> r = compare_cases(c.study, c.options);
         ASSERT_FALSE(r) << c.what;
-        EXPECT_EQ(r.error().message.rfind(c.says, 0), 0u) << c.what << ": " << r.error().message;
+        EXPECT_EQ(r.error().rfind(c.says, 0), 0u) << c.what << ": " << r.error();
     }
 }
 

@@ -19,7 +19,7 @@ ClassAnalysis analyzed(FomMatrix x, const char* reference = nullptr)
     AnalysisOptions options;
     if (reference) options.reference_reader = reference;
     Result<ClassAnalysis> a = analyze(std::move(x), options);
-    EXPECT_TRUE(a) << a.error().message;
+    EXPECT_TRUE(a) << a.error();
     return std::move(a).value();
 }
 

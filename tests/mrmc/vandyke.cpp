@@ -21,7 +21,7 @@ protected:
         CompareOptions options;
         options.fom = parse_fom("wilcoxon").value();
         Result<CompareResult> r = compare_cases(mrmc_test::load_cases(VANDYKE_CASES), options);
-        ASSERT_TRUE(r) << r.error().message;
+        ASSERT_TRUE(r) << r.error();
         ASSERT_EQ(r.value().classes.size(), 1u);
         ASSERT_TRUE(r.value().classes[0].modalities.has_value());
         analysis = *r.value().classes[0].modalities;

@@ -62,7 +62,7 @@ int run_compare(const CompareArguments& args)
         return fail("-j must be at least 1");
     const mrmc::Result<mrmc::FomSpec> fom = mrmc::parse_fom(args.fom);
     if (!fom)
-        return fail(fom.error().message);
+        return fail(fom.error());
     Result<CaseStudy> study = read_cases(args.cases);
     if (!study)
         return fail(study.error());
@@ -104,8 +104,8 @@ int run_compare(const CompareArguments& args)
         result = mrmc::compare_cases(*study, options, make);
     }
     if (!result) {
-        std::fprintf(stderr, "varnel-study: %s\n", result.error().message.c_str());
-        return result.error().status;
+        std::fprintf(stderr, "varnel-study: %s\n", result.error().c_str());
+        return result.failure().status;
     }
     if (!args.jackknife.empty())
         if (Result<void> w = write_whole_file(args.jackknife, mrmc::format_jackknife_csv(*result));
