@@ -2,7 +2,8 @@
 #                    [DEPENDS ...] [LABELS ...])
 # One GoogleTest program per test file: <folder>/<name>.cpp builds
 # test_<prefix>_<name>, with the helpers of <folder>/support/*.cpp compiled
-# into each.
+# into each.  Programs labelled "library" also belong to the target
+# library_tests (the ThreadSanitizer build's).
 include(GoogleTest)
 find_package(GTest REQUIRED)
 
@@ -22,6 +23,9 @@ function(varnel_test_folder prefix folder)
     endif()
     if(T_LABELS)
       gtest_discover_tests(${t} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 900 LABELS "${T_LABELS}")
+      if("library" IN_LIST T_LABELS AND TARGET library_tests)
+        add_dependencies(library_tests ${t})
+      endif()
     else()
       gtest_discover_tests(${t} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 900)
     endif()

@@ -1,6 +1,5 @@
 // The case jackknife: the covariance formula, leave-one-out FOMs against
 // recomputation, the cases of a target class, the design checks and speed.
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <sstream>
@@ -294,49 +293,6 @@ TEST(CheckMatrix, ShapesAndValues)
     failed_refit.jackknife[0][0][1] = std::nan("");
     EXPECT_NE(check_matrix(failed_refit)->message.find("without case \"c2\" is not a finite"),
               std::string::npos);
-}
-
-// The bound holds for optimized builds; sanitizer and unoptimized builds
-// (about 100 times slower) get a loose one that still catches a change of
-// complexity.
-#if defined(__OPTIMIZE__) && !defined(__SANITIZE_ADDRESS__)
-constexpr double time_limit_ms = 50.0;
-#else
-constexpr double time_limit_ms = 2000.0;
-#endif
-
-// 10 readers × 200 cases (100 normal), one modality, continuous ratings.
-TEST(FomMatrix, TenReadersTwoHundredCasesWellUnderFiftyMilliseconds)
-{
-    std::mt19937_64 gen(1);
-    std::normal_distribution<double> z;
-    CaseStudy s;
-    s.has_localization = true;
-    s.modalities = {"M1"};
-    for (int r = 0; r < 10; ++r) s.readers.push_back("R" + std::to_string(r));
-    for (int c = 0; c < 200; ++c) {
-        s.cases.push_back("c" + std::to_string(c));
-        s.truth.push_back(c < 100 ? 0 : 1);
-    }
-    for (int r = 0; r < 10; ++r)
-        for (int c = 0; c < 200; ++c) {
-            varnel::study::Reading x;
-            x.reader = r;
-            x.case_index = c;
-            x.rating = z(gen) + (c >= 100 ? 1.0 : 0.0);
-            if (c >= 100) x.localization = z(gen) > 0 ? Localization::correct : Localization::incorrect;
-            s.readings.push_back(x);
-        }
-    for (const char* name : {"wilcoxon", "pcl@0.2", "alroc@0.2"}) {
-        const auto start = std::chrono::steady_clock::now();
-        Result<FomMatrix> x = empirical_fom_matrix(s, 1, parse_fom(name).value());
-        const double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count();
-        ASSERT_TRUE(x);
-        EXPECT_LT(ms, time_limit_ms) << name;
-        std::printf("%s: %.2f ms\n", name, ms);
-    }
 }
 
 }  // namespace
