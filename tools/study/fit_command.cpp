@@ -117,14 +117,12 @@ Result<Input> data_files_input(const std::vector<std::string>& paths,
     Input input;
     input.source = {{"data_files", paths}};
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        const Expected<Study> study = read_study_text(texts[i]);
-        if (!study)
-            return Error{paths[i] + ": " + study.error().message};
-        Result<Table> table =
-            table_of(texts[i], paths[i], trimmed(study->observer), trimmed(study->condition));
+        Result<Table> table = table_of(texts[i], paths[i], "", "");
         if (!table)
             return Error{table.error()};
-        input.target_classes = std::max(input.target_classes, study->targets);
+        table->reader = trimmed(table->study.observer);
+        table->modality = trimmed(table->study.condition);
+        input.target_classes = std::max(input.target_classes, table->study.targets);
         input.tables.push_back(std::move(*table));
     }
     return input;
