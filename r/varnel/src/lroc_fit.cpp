@@ -77,6 +77,10 @@ cpp11::writable::doubles per_distribution(const double* values, int targets)
 cpp11::writable::list areas(const Summary& s, const ModelSpec& spec)
 {
     const int t = spec.targets();
+    // The chance-adjusted values exist only when chance values were entered.
+    auto adjusted = [&](const double* values) {
+        return spec.chance_entered ? per_target(values, t) : missing(t);
+    };
     return cpp11::writable::list({
         "area_roc"_nm = per_target(s.area_roc, t),
         "se_area_roc"_nm = per_target(s.se_area_roc, t),
@@ -84,9 +88,8 @@ cpp11::writable::list areas(const Summary& s, const ModelSpec& spec)
         "se_area_lroc"_nm = per_target(s.se_area_lroc, t),
         "loc_accuracy"_nm = per_target(s.loc_accuracy, t),
         "se_loc_accuracy"_nm = per_target(s.se_loc_accuracy, t),
-        // The chance-adjusted values exist only when chance values were entered.
-        "adjusted_area_lroc"_nm = spec.chance_entered ? per_target(s.adjusted_area_lroc, t) : missing(t),
-        "adjusted_loc_accuracy"_nm = spec.chance_entered ? per_target(s.adjusted_loc_accuracy, t) : missing(t),
+        "adjusted_area_lroc"_nm = adjusted(s.adjusted_area_lroc),
+        "adjusted_loc_accuracy"_nm = adjusted(s.adjusted_loc_accuracy),
         "dloc"_nm = per_target(s.dloc, t),
         "se_dloc"_nm = per_target(s.se_dloc, t),
         "pcl"_nm = per_target(s.pcl, t),
