@@ -7,10 +7,15 @@
 #' \describe{
 #'   \item{`message`}{the console program's text, e.g. `"Input file has
 #'     errors (8)"` or `"There are less than two non-empty categories"`.}
-#'   \item{`number`}{for `kind = "bad_data"` the data file error number, 1 to
-#'     10 (the table in the README: 8 a table row without the counts it needs
-#'     or a negative count, 9 NDIST outside 0 to 15, ...); the target for
-#'     `"empty_target"` and for a chance value in `"bad_settings"`; else 0.}
+#'   \item{`number`}{for `kind = "bad_data"` the data file error number: 1
+#'     no `LROCDATA` header or a keyword line of colons only; 2 a keyword line
+#'     without a colon or value, or no `OBSERVER` line; 3, 4, 5, 6 the
+#'     `CONDITION`, `REPLICATION`, `NDIST`, `NCAT` line missing or misnamed; 7
+#'     `NOLOC` below 0 or above `NCAT`; 8 a table row without the counts it
+#'     needs, a negative count, or a count or total beyond 2,147,483,647; 9
+#'     `NDIST` outside 0 to 15; 10 `NCAT` outside 1 to 17.  For
+#'     `"empty_target"` and a chance value in `"bad_settings"` the target;
+#'     else 0.}
 #'   \item{`kind`}{what went wrong: `"open_failed"` (the file could not be
 #'     opened), `"read_failed"` (reading failed or the file ended early),
 #'     `"bad_data"`, `"too_few_categories"` (fewer than two non-empty rating

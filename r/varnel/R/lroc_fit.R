@@ -61,6 +61,9 @@
 #'     fraction, `ctp` the LROC correct-localization fraction, `ctp_adjusted`
 #'     the latter with chance localization.}
 #'   \item{nobs}{the number of images.}
+#'   \item{console, report}{the console program's texts: its report of the
+#'     fit after the dialogue (which `print` shows) and its output file
+#'     (which [report()] gives).}
 #' @section Errors: A study that cannot be fitted (fewer than two non-empty
 #'   categories, a target distribution without cases, counts the data file
 #'   reader would refuse), a chance value outside 0 to 1 and a numerical stop
@@ -136,7 +139,7 @@ new_fit <- function(v, call, study, settings) {
     dimnames(m) <- dimnames(fitted$incorrect)
     m
   })
-  target_names <- paste("target", seq_len(targets))
+  target_names <- distribution_names(targets)[-1L]
   curves <- v$curves
   for (k in c("tp", "ctp", "ctp_adjusted")) colnames(curves[[k]]) <- target_names
   structure(list(
@@ -259,7 +262,7 @@ print.summary.varnel_fit <- function(x, digits = max(3L, getOption("digits") - 3
     # Values that are 0 up to rounding (the non-target distribution's mean)
     # print as 0, not in exponent notation.
     table <- sections[[title]]
-    table[] <- lapply(table, function(v) if (is.double(v)) zapsmall(v, digits + 4L) else v)
+    table[] <- lapply(table, function(v) if (is.double(v)) zapsmall(v, digits + 2L) else v)
     cat("\n", title, ":\n", sep = "")
     print(table, digits = digits, row.names = title %in% named_rows)
   }

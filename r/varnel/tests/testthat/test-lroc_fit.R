@@ -229,3 +229,31 @@ test_that("a study can be given by its file name", {
                    lroc_fit(read_study(example_file("reader_a")))$report)
   expect_error(lroc_fit(42), "must be a study")
 })
+
+test_that("the stopping criterion reaches the iteration", {
+  study <- read_study(example_file("reader_a"))
+  loose <- lroc_fit(study)
+  tight <- lroc_fit(study, criterion = 1e-7)
+  expect_true(tight$converged)
+  expect_lte(tight$stopping_index, 1e-7)
+  expect_gt(tight$iterations, loose$iterations)
+  expect_equal(coef(tight), coef(loose), tolerance = 1e-3)
+  expect_error(lroc_fit(study, criterion = "small"), "'criterion'")
+})
+
+test_that("a study without target distributions fits its boundaries alone", {
+  path <- write_data_file(c("LROCDATA", "OBSERVER: Z", "CONDITION: none", "REPLICATION: 1",
+                            "NDIST: 0", "NCAT: 3", "NOLOC: 3", "Non-target distribution",
+                            sprintf(" %-16s %s", 1:3, c("10", "20", "30"))))
+  fit <- lroc_fit(path)
+  expect_identical(names(coef(fit)), c("b1", "b2"))
+  # The non-target distribution is N(0, 1): its boundaries are the normal
+  # quantiles of the cumulative fractions 10/60 and 30/60.
+  expect_equal(unname(coef(fit)), qnorm(c(10, 30) / 60), tolerance = 1e-4)
+  expect_identical(nrow(fit$areas), 0L)
+  expect_identical(dim(fit$curves$tp), c(300L, 0L))
+  expect_match(report(fit), "NDIST: 0")
+  grDevices::pdf(NULL)
+  on.exit(grDevices::dev.off())
+  expect_invisible(plot(fit))
+})
