@@ -1,0 +1,4 @@
+library(testthat)
+library(varnel)
+
+test_check("varnel")
