@@ -48,7 +48,8 @@ T take(Expected<T>&& result)
 // "surrogateescape" gives the bytes back.
 nb::str to_str(const std::string& bytes);
 // A Python str as the library's text: UTF-8, surrogate escapes back to bytes.
-std::string from_str(nb::handle text);
+// what names the argument in the TypeError for anything but a str.
+std::string from_str(nb::handle text, const std::string& what);
 
 // NumPy arrays that own a copy of their data.
 using Vector = nb::ndarray<nb::numpy, double, nb::ndim<1>>;

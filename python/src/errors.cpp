@@ -36,10 +36,10 @@ nb::str to_str(const std::string& bytes)
     return nb::steal<nb::str>(s);
 }
 
-std::string from_str(nb::handle text)
+std::string from_str(nb::handle text, const std::string& what)
 {
     if (!PyUnicode_Check(text.ptr()))
-        throw nb::type_error("expected a str");
+        throw nb::type_error((what + " must be a str").c_str());
     PyObject* b = PyUnicode_AsEncodedString(text.ptr(), "utf-8", "surrogateescape");
     if (b == nullptr)
         throw nb::python_error();

@@ -248,8 +248,9 @@ Matrix curve_rows(const FittedCurves& c, const CurveTable& table)
                                                static_cast<std::size_t>(curve_points)});
 }
 
-constexpr const char* fit_doc = R"doc(Fits the LROC model to the study by maximum likelihood, as
-the console program does with the same answers.
+constexpr const char* fit_doc =
+    R"doc(Fits the LROC model to the study by maximum likelihood, as the console
+program does with the same answers.
 
 Empty rating categories are dropped first; the iteration starts from the
 initial estimates the console program prints (or from ``start``).
@@ -285,8 +286,8 @@ Raises:
 The work runs without holding the GIL: fits of different studies may run on
 several threads at once.)doc";
 
-constexpr const char* result_doc = R"doc(A fit of the LROC model and everything the reports
-show of it.
+constexpr const char* result_doc =
+    R"doc(A fit of the LROC model and everything the reports show of it.
 
 Arrays per target have one element per target distribution (element ``t - 1``
 for target ``t``); arrays per distribution have the non-target distribution

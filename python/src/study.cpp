@@ -97,9 +97,9 @@ void init_study(Study* self, nb::handle normal, nb::handle correct, nb::handle i
                 nb::handle replication)
 {
     StudyCounts counts;
-    counts.observer = from_str(observer);
-    counts.condition = from_str(condition);
-    counts.replication = from_str(replication);
+    counts.observer = from_str(observer, "Study: observer");
+    counts.condition = from_str(condition, "Study: condition");
+    counts.replication = from_str(replication, "Study: replication");
     counts.noloc = noloc;
 
     const std::vector<long long> normal_row = count_row(normal, "normal");
@@ -131,7 +131,8 @@ void init_study(Study* self, nb::handle normal, nb::handle correct, nb::handle i
             throw nb::type_error("Study: labels must be a sequence of str");
         const Py_ssize_t n = length_of(labels);
         for (Py_ssize_t k = 0; k < n; ++k)
-            counts.labels.push_back(from_str(item_of(labels, k)));
+            counts.labels.push_back(
+                from_str(item_of(labels, k), "Study: labels[" + std::to_string(k) + "]"));
         if (counts.labels.size() != ncat)
             throw nb::value_error(("Study: " + std::to_string(counts.labels.size()) +
                                    " labels for " + std::to_string(ncat) + " categories")
@@ -181,9 +182,10 @@ nb::str label_text(const std::string& label)
     return to_str(end == std::string::npos ? std::string() : label.substr(0, end + 1));
 }
 
-constexpr const char* study_doc = R"doc(One observer's ratings in one reading condition: counts of
-images per rating category (lowest rating first) for the non-target
-distribution and each target distribution.
+constexpr const char* study_doc =
+    R"doc(One observer's ratings in one reading condition: counts of images per
+rating category (lowest rating first) for the non-target distribution and
+each target distribution.
 
 Made from a rating data file by :func:`read_study`, or from counts::
 

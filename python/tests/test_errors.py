@@ -83,6 +83,10 @@ COUNT_FAULTS = {
     "a number for a row": (dict(normal=5, correct=[1, 1]), TypeError, None, "normal"),
     "incorrect of another shape": (dict(normal=[1, 1], correct=[1, 1], incorrect=[[0, 0]] * 2),
                                    ValueError, None, "incorrect has 2 targets"),
+    "a label that is not text": (dict(normal=[1, 1], correct=[1, 1], labels=["a", 2]),
+                                 TypeError, None, "labels[1] must be a str"),
+    "an identifier that is not text": (dict(normal=[1, 1], correct=[1, 1], observer=None),
+                                       TypeError, None, "observer"),
     "labels of another length": (dict(normal=[1, 1], correct=[1, 1], labels=["a"]), ValueError,
                                  None, "1 labels for 2 categories"),
 }

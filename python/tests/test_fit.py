@@ -133,3 +133,27 @@ def test_repr():
     assert repr(varnel.fit(study)).startswith("FitResult(observer=' Reader A', targets=1, "
                                               "categories=5, converged=True, iterations=5, "
                                               "area_lroc=[0.602")
+
+
+def test_a_fit_that_does_not_converge_is_still_a_result():
+    # Every normal image in the lowest category, every target image in the
+    # highest: the likelihood has no maximum.
+    result = varnel.fit(varnel.Study([10, 0], [0, 10]))
+    assert not result.converged and result.singular_matrix
+    assert np.isnan(result.se_mu[0]) and np.all(np.isnan(result.covariance))
+    assert "Procedure has failed to fit ratings" in result.report()
+
+
+def test_a_numerical_stop_is_status_2():
+    far_away = varnel.Parameters([1e300], [1e300], [-1e300, 1e300])
+    with pytest.raises(varnel.VarnelError, match="^Too many steps in Romberg integration$") as caught:
+        varnel.fit(varnel.Study([5, 5, 5], [1, 5, 9]), start=far_away)
+    assert (caught.value.kind, caught.value.number, caught.value.status) == ("numerical_stop", 0, 2)
+
+
+def test_a_study_without_targets():
+    result = varnel.fit(varnel.Study([3, 4, 5], []))
+    assert result.targets == 0 and result.mu.shape == result.area_lroc.shape == (0,)
+    assert result.covariance.shape == (2, 2) and result.moment_mean.shape == (1,)
+    assert result.curves().roc.shape == (0, 300)
+    assert " NDIST: 0 " in result.report()
