@@ -355,6 +355,8 @@ void bind_fit(nb::module_& m)
         "    sigma: the targets' standard deviations (above 0).\n"
         "    boundaries: the category boundaries, increasing (one fewer than the categories).")
         .def("__init__", &init_parameters, "mu"_a, "sigma"_a, "boundaries"_a,
+             nb::sig("def __init__(self, mu: numpy.typing.ArrayLike, "
+                     "sigma: numpy.typing.ArrayLike, boundaries: numpy.typing.ArrayLike) -> None"),
              "Makes a point from the means, standard deviations and boundaries.")
         .def_prop_ro(
             "mu", [](const FitParameters& p) { return vector_of(p.values.mean, p.targets); },
@@ -605,7 +607,7 @@ void bind_fit(nb::module_& m)
     m.def("fit", &fit_table, "study"_a, "criterion"_a = 0.001, "chance"_a = nb::none(),
           "noloc"_a = nb::none(), "start"_a = nb::none(),
           nb::sig("def fit(study: Study, criterion: float = 0.001, "
-                  "chance: float | collections.abc.Sequence[float] | None = None, "
+                  "chance: float | numpy.typing.ArrayLike | None = None, "
                   "noloc: int | None = None, start: Parameters | FitResult | None = None) "
                   "-> FitResult"),
           fit_doc);

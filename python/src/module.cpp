@@ -5,7 +5,8 @@
 NB_MODULE(_core, m)
 {
     m.doc() = "The compiled part of the varnel package; use it through `import varnel`.";
-    m.attr("__version__") = VARNEL_VERSION;
+    // The project's version (the package's __version__).
+    m.attr("version") = VARNEL_VERSION;
     varnel::python::bind_errors(m);
     varnel::python::bind_study(m);
     varnel::python::bind_fit(m);

@@ -226,12 +226,10 @@ void bind_study(nb::module_& m)
         .def("__init__", &init_study, "normal"_a, "correct"_a, "incorrect"_a = nb::none(),
              nb::kw_only(), "noloc"_a = 0, "labels"_a = nb::none(), "observer"_a = "",
              "condition"_a = "", "replication"_a = "",
-             nb::sig("def __init__(self, normal: collections.abc.Sequence[int], "
-                     "correct: collections.abc.Sequence[int] | "
-                     "collections.abc.Sequence[collections.abc.Sequence[int]], "
-                     "incorrect: collections.abc.Sequence[int] | "
-                     "collections.abc.Sequence[collections.abc.Sequence[int]] | None = None, "
-                     "*, noloc: int = 0, labels: collections.abc.Sequence[str] | None = None, "
+             nb::sig("def __init__(self, normal: numpy.typing.ArrayLike, "
+                     "correct: numpy.typing.ArrayLike, "
+                     "incorrect: numpy.typing.ArrayLike | None = None, *, noloc: int = 0, "
+                     "labels: collections.abc.Sequence[str] | None = None, "
                      "observer: str = '', condition: str = '', replication: str = '') -> None"),
              "Makes the study from counts; see the class documentation.")
         .def_prop_ro("observer", [](const Study& s) { return to_str(s.observer); },
@@ -293,7 +291,7 @@ void bind_study(nb::module_& m)
             }();
             return take(std::move(study));
         },
-        "path"_a,
+        "path"_a, nb::sig("def read_study(path: str | os.PathLike[str]) -> Study"),
         R"doc(Reads a rating data file (LROCDATA header, keyword lines, one count table
 per distribution), as the console program reads it.
 

@@ -95,7 +95,7 @@ def test_stubs_and_marker_are_installed():
     assert (folder / "py.typed").is_file()
     stub = (folder / "_core.pyi").read_text()
     for name in ["class Study", "class FitResult", "class Parameters", "class Curves",
-                 "def read_study(path: str | os.PathLike) -> Study",
+                 "def read_study(path: str | os.PathLike[str]) -> Study",
                  "def fit(study: Study, criterion: float = 0.001",
                  "def covariance(self) -> Annotated[NDArray[numpy.float64]"]:
         assert name in stub, name

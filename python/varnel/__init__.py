@@ -21,10 +21,10 @@ from ._core import (
     FitResult,
     Parameters,
     Study,
-    __version__,
     fit,
     read_study,
 )
+from ._core import version as __version__
 
 __all__ = [
     "Curves",
