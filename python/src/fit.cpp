@@ -91,7 +91,9 @@ void init_parameters(FitParameters* self, const std::vector<double>& mu,
     new (self) FitParameters(p);
 }
 
-using Chance = std::optional<std::variant<double, std::vector<double>>>;
+// One chance value for every target, or one per target.  The sequence comes
+// first, so that a NumPy array of one value is not converted as a number.
+using Chance = std::optional<std::variant<std::vector<double>, double>>;
 
 // The settings of a fit from the Python arguments, checked as varnel-study
 // checks its options.
