@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
@@ -188,7 +189,8 @@ TableFit fit_table(const Study& study, double criterion, const Chance& chance,
     return t;
 }
 
-// The curves of a fit, made once: computed without the lock, kept with it.
+// The curves of a fit, made once: computed without holding the GIL, kept
+// while holding it (which orders the threads that ask at once).
 std::shared_ptr<const Curves> curves_of(TableFit& t)
 {
     if (t.curves)
@@ -202,6 +204,7 @@ std::shared_ptr<const Curves> curves_of(TableFit& t)
     return t.curves;
 }
 
+// The console program's output file for the fit.
 std::string report_of(TableFit& t)
 {
     const std::shared_ptr<const Curves> curves = curves_of(t);
