@@ -229,3 +229,35 @@ TEST(ReaderShift, MovesEachReadersRatingsByOneAmount)
     EXPECT_NE(shift[0], shift[1]);
     EXPECT_NE(shift[1], shift[2]);
 }
+
+// A fixed first reader has the same own effects in every study drawn with
+// the same fixed-reader seed, whatever the study's seed; the other readers
+// are drawn as without it.  With only reader and modality x reader effects
+// (summing to 1, no residual) a reading is those effects alone.
+TEST(FixedReader, SameOwnEffectsInEveryStudy)
+{
+    Design d;
+    d.readers = 3;
+    d.variance = {.r = 0.5, .mr = 0.5};
+    d.fixed_reader_seed = 77;
+    const Simulation a = simulate(d);
+    d.seed = 2;
+    const Simulation b = simulate(d);
+    d.fixed_reader_seed.reset();
+    const Simulation free_b = simulate(d);
+    ASSERT_EQ(a.readings.size(), b.readings.size());
+    for (std::size_t i = 0; i < a.readings.size(); ++i) {
+        const Reading &x = a.readings[i], &y = b.readings[i], &z = free_b.readings[i];
+        if (x.reader == 0) {
+            EXPECT_EQ(x.noise, y.noise);
+            if (x.truth > 0) {
+                EXPECT_EQ(x.signal, y.signal);
+            }
+            EXPECT_NE(y.noise, z.noise);
+        } else {
+            EXPECT_NE(x.noise, y.noise);
+            EXPECT_EQ(y.noise, z.noise);
+            EXPECT_EQ(y.rating, z.rating);
+        }
+    }
+}

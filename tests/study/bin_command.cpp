@@ -151,7 +151,7 @@ TEST(BinCommand, HelpExitsZero)
 // no localization recorded.
 TEST(BinCommand, VanDykeStudyBinsIntoTenRocTables)
 {
-    const fs::path data = fs::path(VARNEL_SHARED_DATA) / "vandyke_cases.csv";
+    const fs::path data = fs::path(VANDYKE_DIR) / "vandyke_cases.csv";
     if (!fs::exists(data))
         GTEST_SKIP() << data << " is not on this machine";
     TempDir dir;

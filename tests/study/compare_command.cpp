@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string study_exe = VARNEL_STUDY_EXE;
-const fs::path vandyke = fs::path(VARNEL_SHARED_DATA) / "vandyke_cases.csv";
+const fs::path vandyke = fs::path(VANDYKE_DIR) / "vandyke_cases.csv";
 
 // Four readers in one modality (reader R01 standing for an algorithm),
 // 50 normal and 50 target cases with localization.

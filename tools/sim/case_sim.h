@@ -34,7 +34,9 @@
 // (A, B, D reader-major, E and F modality-major), and one for the readings
 // in output order (e_signal, e_noise, then the luck uniform, for every
 // reading).  Changing only the components, shift, levels, no-mark threshold
-// or the ROC switch therefore changes no underlying draw.
+// or the ROC switch therefore changes no underlying draw.  A fixed first
+// reader takes its own effects (A and E, both sides) from a fifth stream of
+// its own seed instead, leaving every other draw as it was.
 #pragma once
 
 #include <algorithm>
@@ -45,6 +47,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <optional>
 #include <string>
@@ -94,6 +97,11 @@ struct Design {
     std::optional<double> no_mark_at_or_below;
     bool roc_only = false;  // no localized column at all
     std::uint64_t seed = 1;
+    // When set, the first reader's own effects (reader and modality x reader,
+    // both sides) come from this seed: the same in every study drawn with it,
+    // as for a fixed reader such as an algorithm read against new readers and
+    // new cases.
+    std::optional<std::uint64_t> fixed_reader_seed;
 };
 
 // Localization as written: empty, 0 or 1.
@@ -294,6 +302,20 @@ inline Effects draw_effects(lroc_sim::rng& g, int readers, int modalities, int c
     return fx;
 }
 
+// Replaces the first reader's own effects (A, and E of every modality) on
+// both sides by draws from the fixed reader's seed.
+inline void fix_first_reader(Effects& signal, Effects& noise, std::uint64_t seed, int readers,
+                             int modalities)
+{
+    constexpr std::uint64_t fixed_reader_stream = 5;
+    lroc_sim::rng g = stream(seed, fixed_reader_stream);
+    for (Effects* fx : {&signal, &noise}) {
+        fx->reader[0] = g.normal();
+        for (int m = 0; m < modalities; ++m)
+            fx->modality_reader[static_cast<std::size_t>(m) * readers] = g.normal();
+    }
+}
+
 // Square roots of the variance fractions, the residual last.
 struct Weights {
     double r, c, rc, mr, mc, residual;
@@ -331,8 +353,9 @@ inline Simulation simulate(const Design& d)
     lroc_sim::rng noise_rng = stream(d.seed, noise_stream);
     lroc_sim::rng draws = stream(d.seed, reading_stream);
     const std::vector<double> shift = normals(shift_rng, static_cast<std::size_t>(R));
-    const Effects signal_fx = draw_effects(signal_rng, R, M, K);
-    const Effects noise_fx = draw_effects(noise_rng, R, M, K);
+    Effects signal_fx = draw_effects(signal_rng, R, M, K);
+    Effects noise_fx = draw_effects(noise_rng, R, M, K);
+    if (d.fixed_reader_seed) fix_first_reader(signal_fx, noise_fx, *d.fixed_reader_seed, R, M);
     const Weights w = effect_weights(d.variance);
 
     sim.readings.reserve(static_cast<std::size_t>(R) * M * K);
