@@ -88,8 +88,8 @@ struct ReaderCurves {
 // is laid out in four columns and shortens names beyond 22 characters.  When
 // fitted curves are given, each is drawn thin, and their vertical average over
 // the readers other than the reference (see vertical_average) thick; without
-// them the operating points of each reader are joined by thin lines in order
-// of x.  Points with a coordinate that is not a number or lies outside
+// them each reader's empirical curve thin: from (0, 0) through the operating
+// points in order of x, for ROC on to (1, 1).  Points with a coordinate that is not a number or lies outside
 // [0, 1] are left out and counted in a note.
 struct OperatingPointsPlot {
     std::string title;  // e.g. "Modality: CT — target class 1 — FOM: model AUC"

@@ -99,6 +99,11 @@ std::string render_operating_points_svg(const OperatingPointsPlot& op) {
         looks.push_back(look_of(op.readers[i], k));
         if (!op.readers[i].reference) ++k;
     }
+    // Drawing order: the readers, then the reference on top of them.
+    std::vector<int> order;
+    for (int pass = 0; pass < 2; ++pass)
+        for (int i = 0; i < n; ++i)
+            if (op.readers[i].reference == (pass == 1)) order.push_back(i);
 
     bool any_fit = false;
     for (const ReaderCurves& r : op.readers) any_fit = any_fit || !r.fitted_roc.empty() || !r.fitted_lroc.empty();
@@ -112,49 +117,43 @@ std::string render_operating_points_svg(const OperatingPointsPlot& op) {
     bool averaged = false;
     for (int p = 0; p < 2; ++p) {
         const std::string obs = std::string("obs ") + panel_name[p], fit = std::string("fit ") + panel_name[p],
-                          joined = std::string("empirical ") + panel_name[p], avg = std::string("average ") + panel_name[p];
-        // Curves under the marks: each reader's fit (or joined points), the
+                          empirical = std::string("empirical ") + panel_name[p], avg = std::string("average ") + panel_name[p];
+        // Curves under the marks: each reader's fit (or empirical curve), the
         // average over the readers other than the reference, the reference on top.
         std::vector<std::vector<Point>> to_average;
         int missing = 0;
-        for (int pass = 0; pass < 2; ++pass)
-            for (int i = 0; i < n; ++i) {
-                const ReaderCurves& r = op.readers[i];
-                if (r.reference != (pass == 1)) continue;
-                const Look& lk = looks[i];
-                if (any_fit) {
-                    if (!fitted(r, p).empty())
-                        draw::polyline(body, p, {fit.c_str(), "reader", i + 1, lk.colour, r.reference ? "1.5" : thin,
-                                                 r.reference ? "6 4" : nullptr}, fitted(r, p));
-                    if (!r.reference) {
-                        if (fitted(r, p).empty()) ++missing;
-                        else to_average.push_back(fitted(r, p));
-                    }
-                } else {
-                    std::vector<Point> kept;
-                    for (const Point& q : sorted_points(points(r, p)))
-                        if (inside(q)) kept.push_back(q);
-                    draw::polyline(body, p, {joined.c_str(), "reader", i + 1, lk.colour, thin, r.reference ? "6 4" : nullptr},
-                                   kept);
+        for (const int i : order) {
+            const ReaderCurves& r = op.readers[i];
+            const draw::Style line{any_fit ? fit.c_str() : empirical.c_str(), "reader", i + 1, looks[i].colour,
+                                   r.reference ? "1.5" : thin, r.reference ? "6 4" : nullptr};
+            if (any_fit) {
+                if (!fitted(r, p).empty()) draw::polyline(body, p, line, fitted(r, p));
+                if (!r.reference) {
+                    if (fitted(r, p).empty()) ++missing;
+                    else to_average.push_back(fitted(r, p));
                 }
+            } else {
+                // The empirical curve: from (0, 0) through the points, for ROC on to (1, 1).
+                std::vector<Point> kept = {{0, 0}};
+                for (const Point& q : sorted_points(points(r, p)))
+                    if (inside(q)) kept.push_back(q);
+                if (p == 0) kept.push_back({1, 1});
+                draw::polyline(body, p, line, kept);
             }
+        }
         if (any_fit && missing == 0 && to_average.size() >= 2) {
             draw::polyline(body, p, {avg.c_str(), nullptr, 0, "black", thick}, vertical_average(to_average));
             averaged = true;
         }
         without_fit = std::max(without_fit, missing);
-        for (int pass = 0; pass < 2; ++pass)
-            for (int i = 0; i < n; ++i) {
-                const ReaderCurves& r = op.readers[i];
-                if (r.reference != (pass == 1)) continue;
-                for (const Point& q : points(r, p)) {
-                    if (!inside(q)) {
-                        ++left_out;
-                        continue;
-                    }
-                    draw::mark(body, looks[i].shape, canvas_x(p, q.x), canvas_y(q.y), 3.5, looks[i].filled,
-                               {obs.c_str(), "reader", i + 1, looks[i].colour});
+        for (const int i : order)
+            for (const Point& q : points(op.readers[i], p)) {
+                if (!inside(q)) {
+                    ++left_out;
+                    continue;
                 }
+                draw::mark(body, looks[i].shape, canvas_x(p, q.x), canvas_y(q.y), 3.5, looks[i].filled,
+                           {obs.c_str(), "reader", i + 1, looks[i].colour});
             }
     }
 
@@ -183,7 +182,7 @@ std::string render_operating_points_svg(const OperatingPointsPlot& op) {
             notes.push_back("No vertical average where " + std::to_string(without_fit) +
                             (without_fit == 1 ? " reader has" : " readers have") + " no fitted curve.");
     } else {
-        notes.push_back("Marks: empirical operating points, joined by thin lines in order of false-positive fraction.");
+        notes.push_back("Marks: empirical operating points.  Thin lines: each reader's empirical curve.");
     }
     if (left_out > 0)
         notes.push_back(std::to_string(left_out) + (left_out == 1 ? " point" : " points") +
