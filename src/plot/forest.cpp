@@ -77,18 +77,14 @@ struct Axis {
 };
 
 // An axis from lo to hi widened to whole steps of 1, 2, 2.5 or 5 times a
-// power of ten, five to ten ticks.
+// power of ten, about five ticks; a single value gets some room either side.
 Axis nice_axis(double lo, double hi, double left) {
     Axis a;
     a.left = left;
-    const double span = hi - lo;
-    if (!(span > 1e-9 * std::max(1.0, std::fabs(lo)))) {
+    if (!(hi - lo > 1e-9 * std::max(1.0, std::fabs(lo)))) {
         const double w = std::max(0.05, 0.1 * std::fabs(lo));
         lo -= w;
         hi += w;
-    } else {
-        lo -= 0.02 * span;  // marks at the ends stay off the frame
-        hi += 0.02 * span;
     }
     const double raw = (hi - lo) / 5;
     const double mag = std::pow(10.0, std::floor(std::log10(raw)));
@@ -245,25 +241,53 @@ Row modality_row(const std::string& label, const std::vector<Interval>& values, 
     return r;
 }
 
+// Number of modalities: the names given, or more where a row has estimates
+// for more; those are named by their number.
+size_t modality_count(const ForestPlot& fp) {
+    size_t n = std::max({fp.modalities.size(), fp.reader_means.size(), fp.mean_reference_differences.size()});
+    if (fp.reference) n = std::max(n, fp.reference->per_modality.size());
+    for (const auto* rows : {&fp.readers, &fp.reference_differences})
+        for (const ReaderEstimates& r : *rows) n = std::max(n, r.per_modality.size());
+    return n;
+}
+
+std::string modality_name(const ForestPlot& fp, int m) {
+    return m >= 0 && static_cast<size_t>(m) < fp.modalities.size() ? fp.modalities[m] : "Modality " + std::to_string(m + 1);
+}
+
+// The margin when it is a finite number.
+std::optional<double> margin_of(const ForestPlot& fp) {
+    return fp.margin && std::isfinite(*fp.margin) ? fp.margin : std::nullopt;
+}
+
+// "95% " for a confidence level in (0, 1), else nothing.
+std::string level_text(const ForestPlot& fp) {
+    if (!(fp.confidence > 0 && fp.confidence < 1)) return "";
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g%% ", 100 * fp.confidence);
+    return buf;
+}
+
 std::vector<Panel> panels_of(const ForestPlot& fp) {
-    const size_t nm = fp.modalities.size();
-    char heading[64];
-    std::snprintf(heading, sizeof heading, "Estimate (%g%% CI)", 100 * fp.confidence);
+    const size_t nm = modality_count(fp);
+    const std::string heading = "Estimate (" + level_text(fp) + "CI)";
     Panel foms{"Figures of merit", fp.fom_label, heading, {}, false};
     if (fp.reference)
         foms.sections.push_back({"Reference reader", {modality_row(fp.reference->name, fp.reference->per_modality, nm,
                                                                     Kind::reference, "fom")}, {}, ""});
     if (!fp.readers.empty()) {
         Section s{"Readers", {}, {}, ""};
-        for (const ReaderEstimates& r : fp.readers) s.rows.push_back(modality_row(r.name, r.per_modality, nm, Kind::reader, "fom"));
+        for (const ReaderEstimates& r : fp.readers)
+            s.rows.push_back(modality_row(r.name, r.per_modality, nm, Kind::reader, "fom"));
         foms.sections.push_back(s);
     }
     if (!fp.reader_means.empty())
-        foms.sections.push_back({"", {modality_row("Average over readers", fp.reader_means, nm, Kind::mean, "fom", true)}, {}, ""});
+        foms.sections.push_back(
+            {"", {modality_row("Average over readers", fp.reader_means, nm, Kind::mean, "fom", true)}, {}, ""});
 
     Panel diffs{"Differences", "Difference of figures of merit", heading, {}, true};
     if (!fp.reference_differences.empty() || !fp.mean_reference_differences.empty()) {
-        Section s{"Reader \xe2\x88\x92 " + (fp.reference ? fp.reference->name : std::string("reference")), {}, fp.margin,
+        Section s{"Reader \xe2\x88\x92 " + (fp.reference ? fp.reference->name : std::string("reference")), {}, margin_of(fp),
                   "reference"};
         for (const ReaderEstimates& r : fp.reference_differences)
             s.rows.push_back(modality_row(r.name, r.per_modality, nm, Kind::reader, "reference-difference"));
@@ -274,10 +298,10 @@ std::vector<Panel> panels_of(const ForestPlot& fp) {
     }
     if (!fp.modality_differences.empty()) {
         Section s{"Modalities, first \xe2\x88\x92 second", {}, {}, "modality"};
-        if (fp.margin) s.margin = -*fp.margin;
-        auto name = [&](int m) { return m >= 0 && static_cast<size_t>(m) < nm ? fp.modalities[m] : "modality " + std::to_string(m + 1); };
+        if (margin_of(fp)) s.margin = -*margin_of(fp);
         for (const ModalityDifference& d : fp.modality_differences)
-            s.rows.push_back({name(d.first) + " \xe2\x88\x92 " + name(d.second), false, {{d.difference, -1, Kind::mean, "modality-difference"}}});
+            s.rows.push_back({modality_name(fp, d.first) + " \xe2\x88\x92 " + modality_name(fp, d.second), false,
+                              {{d.difference, -1, Kind::mean, "modality-difference"}}});
         diffs.sections.push_back(s);
     }
     std::vector<Panel> out;
@@ -300,15 +324,15 @@ int longest_label(const std::vector<Panel>& panels) {
 std::vector<std::string> notes_of(const ForestPlot& fp, const Counts& c) {
     std::vector<std::string> out;
     char buf[160];
-    std::snprintf(buf, sizeof buf, "Marks: estimates; whiskers: %g%% confidence intervals.", 100 * fp.confidence);
-    out.push_back(buf);
+    out.push_back("Marks: estimates; whiskers: " + level_text(fp) + "confidence intervals.");
     out.push_back("Open marks: readers; filled: reference reader; large: averages over readers.");
     const bool ref_diffs = !fp.reference_differences.empty() || !fp.mean_reference_differences.empty();
-    if (fp.margin && (ref_diffs || !fp.modality_differences.empty())) {
-        std::snprintf(buf, sizeof buf, "Dashed lines: non-inferiority margin d = %g", *fp.margin);
+    if (margin_of(fp) && (ref_diffs || !fp.modality_differences.empty())) {
+        std::snprintf(buf, sizeof buf, "Dashed lines: non-inferiority margin d = %g", *margin_of(fp));
         std::string s = buf;
         if (ref_diffs) s += ", at +d for reader \xe2\x88\x92 reference";
-        if (!fp.modality_differences.empty()) s += std::string(ref_diffs ? "," : "") + " at \xe2\x88\x92" "d for first \xe2\x88\x92 second";
+        if (!fp.modality_differences.empty())
+            s += std::string(ref_diffs ? "," : "") + " at \xe2\x88\x92" "d for first \xe2\x88\x92 second";
         out.push_back(s + ".");
     }
     if (c.no_interval > 0)
@@ -338,17 +362,18 @@ std::string render_forest_svg(const ForestPlot& fp) {
     // Legend: one key per modality, placed left to right and wrapped at the picture's width.
     std::string legend;
     double x = margin_left, ly = legend_top;
-    for (size_t m = 0; m < fp.modalities.size(); ++m) {
-        const std::string name = draw::shorten(fp.modalities[m], max_label_chars);
+    const int nm = static_cast<int>(modality_count(fp));
+    for (int m = 0; m < nm; ++m) {
+        const std::string name = draw::shorten(modality_name(fp, m), max_label_chars);
         const double w = 40 + draw::char_width * draw::char_count(name) + 30;
         if (x > margin_left && x + w > width - margin_right) x = margin_left, ly += note_pitch;
-        draw::legend_key(legend, x, ly, {nullptr, nullptr, 0, draw::colour(static_cast<int>(m))}, true,
+        draw::legend_key(legend, x, ly, {nullptr, nullptr, 0, draw::colour(m)}, true,
                          draw::Shape(m % draw::shape_count), false);
-        put(legend, "<text class=\"legend\" data-modality=\"%d\" x=\"%.2f\" y=\"%.2f\">", static_cast<int>(m) + 1, x + 40, ly);
+        put(legend, "<text class=\"legend\" data-modality=\"%d\" x=\"%.2f\" y=\"%.2f\">", m + 1, x + 40, ly);
         legend += xml_escape(name) + "</text>\n";
         x += w;
     }
-    if (!fp.modalities.empty()) ly += note_pitch;
+    if (nm > 0) ly += note_pitch;
     for (const std::string& n : notes_of(fp, counts)) {
         put(legend, "<text class=\"note\" x=\"%.2f\" y=\"%.2f\">", margin_left, ly);
         legend += xml_escape(n) + "</text>\n";

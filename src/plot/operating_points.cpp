@@ -116,8 +116,9 @@ std::string render_operating_points_svg(const OperatingPointsPlot& op) {
     int left_out = 0, without_fit = 0;
     bool averaged = false;
     for (int p = 0; p < 2; ++p) {
-        const std::string obs = std::string("obs ") + panel_name[p], fit = std::string("fit ") + panel_name[p],
-                          empirical = std::string("empirical ") + panel_name[p], avg = std::string("average ") + panel_name[p];
+        const std::string obs = std::string("obs ") + panel_name[p], fit = std::string("fit ") + panel_name[p];
+        const std::string empirical = std::string("empirical ") + panel_name[p];
+        const std::string avg = std::string("average ") + panel_name[p];
         // Curves under the marks: each reader's fit (or empirical curve), the
         // average over the readers other than the reference, the reference on top.
         std::vector<std::vector<Point>> to_average;
@@ -175,9 +176,8 @@ std::string render_operating_points_svg(const OperatingPointsPlot& op) {
         notes.push_back("Marks: empirical operating points.  Thin lines: each reader's fitted curve.");
         if (averaged)
             notes.push_back(std::string("Thick black line: vertical average of the readers' fitted curves") +
-                            (std::any_of(op.readers.begin(), op.readers.end(), [](const ReaderCurves& r) { return r.reference; })
-                                 ? " (reference reader left out)."
-                                 : "."));
+                            (!order.empty() && op.readers[order.back()].reference ? " (reference reader left out)."
+                                                                                     : "."));
         if (without_fit > 0)
             notes.push_back("No vertical average where " + std::to_string(without_fit) +
                             (without_fit == 1 ? " reader has" : " readers have") + " no fitted curve.");

@@ -198,6 +198,18 @@ TEST(ForestPlot, UndefinedIntervalsWithoutWhiskersAndNoted) {
                     << e.name << " " << name << "=" << value;
             }
 
+    // A margin that is not a number draws no line; a modality without a name
+    // is named by its number; a confidence level outside (0, 1) is not shown.
+    fp.margin = nan;
+    fp.confidence = nan;
+    fp.modalities = {"Film"};
+    const auto more = read_back(plot::render_forest_svg(fp), "forest_unnamed.svg");
+    EXPECT_TRUE(plotcheck::with_class(more, "margin modality").empty());
+    ASSERT_EQ(2u, plotcheck::with_class(more, "legend").size());
+    EXPECT_EQ("Modality 2", text(plotcheck::with_class(more, "legend")[1]));
+    EXPECT_EQ("Estimate (CI)", text(plotcheck::with_class(more, "value-heading").at(0)));
+    EXPECT_EQ("Marks: estimates; whiskers: confidence intervals.", text(plotcheck::with_class(more, "note").at(0)));
+
     // Nothing defined at all, and nothing given at all: still a well-formed picture.
     plot::ForestPlot none;
     none.modalities = {"A"};

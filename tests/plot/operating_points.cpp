@@ -129,7 +129,8 @@ TEST(OperatingPointsPicture, FittedCurvesThinTheirAverageThickPointsOnTop) {
     }
     std::vector<std::string> legend;
     for (const Element& e : plotcheck::with_class(all, "legend")) legend.push_back(text(e));
-    EXPECT_EQ((std::vector<std::string>{"Reader 1", "Dr. <Smith> & 'Jones'", "Reader 3", "Algorithm (reference)"}), legend);
+    EXPECT_EQ((std::vector<std::string>{"Reader 1", "Dr. <Smith> & 'Jones'", "Reader 3", "Algorithm (reference)"}),
+              legend);
     EXPECT_EQ(1u, plotcheck::with_class(all, "legend average").size());
     EXPECT_EQ("Modality: CT <low-dose> \xe2\x80\x94 FOM: model AUC", text(plotcheck::with_class(all, "title").at(0)));
     EXPECT_EQ((std::vector<std::string>{
@@ -166,8 +167,9 @@ TEST(VerticalAverage, MeanOfInterpolatedCurves) {
 }
 
 // Without fitted curves each reader's empirical curve runs from (0, 0)
-// through the points in order of x (ROC on to (1, 1)); there is no average.  Points without a number or outside the unit square are left
-// out and counted; a reader without a fitted LROC curve stops the LROC average.
+// through the points in order of x (ROC on to (1, 1)); there is no average.
+// Points without a number or outside the unit square are left out and
+// counted; a reader without a fitted LROC curve stops the LROC average.
 TEST(OperatingPointsPicture, EmpiricalJoinedAndUndrawablePointsCounted) {
     plot::OperatingPointsPlot op;
     op.title = "Modality: MR";
