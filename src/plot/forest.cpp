@@ -77,8 +77,9 @@ struct Axis {
 };
 
 // An axis from lo to hi widened to whole steps of 1, 2, 2.5 or 5 times a
-// power of ten, about five ticks; a single value gets some room either side.
-Axis nice_axis(double lo, double hi, double left) {
+// power of ten, about five ticks, with room between the frame and the
+// outermost numbers when `room`; a single value gets some room either side.
+Axis nice_axis(double lo, double hi, double left, bool room) {
     Axis a;
     a.left = left;
     if (!(hi - lo > 1e-9 * std::max(1.0, std::fabs(lo)))) {
@@ -93,6 +94,10 @@ Axis nice_axis(double lo, double hi, double left) {
     a.step = mult * mag;
     a.lo = std::floor(lo / a.step + 1e-9) * a.step;
     a.hi = std::ceil(hi / a.step - 1e-9) * a.step;
+    // A mark or cap on the frame would hide in it: one more step there.
+    const double near = 0.01 * (a.hi - a.lo);
+    if (room && lo < a.lo + near) a.lo -= a.step;
+    if (room && hi > a.hi - near) a.hi += a.step;
     a.decimals = std::max(0, static_cast<int>(-std::floor(std::log10(a.step) + 1e-9))) + (mult == 2.5 ? 1 : 0);
     return a;
 }
@@ -127,8 +132,8 @@ Axis axis_of(const Panel& p, double left) {
         if (s.margin) take(*s.margin);
     }
     if (p.zero_line) take(0);
-    if (!(lo <= hi)) lo = p.zero_line ? -0.1 : 0, hi = p.zero_line ? 0.1 : 1;
-    return nice_axis(lo, hi, left);
+    if (lo <= hi) return nice_axis(lo, hi, left, true);
+    return p.zero_line ? nice_axis(-0.1, 0.1, left, true) : nice_axis(0, 1, left, false);  // no numbers
 }
 
 std::string number(double v) {
