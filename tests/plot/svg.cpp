@@ -176,6 +176,17 @@ TEST(PlotPicture, TitleEscapedAndChanceDiagonalDrawn) {
     EXPECT_TRUE(chance);
 }
 
+// The picture of a report is stable byte for byte: tests/plot/data/<name>.svg
+// were drawn by the first release of varnel-plot from <name>.txt (one target;
+// two targets with chance-adjusted LROC curves).
+TEST(PlotPicture, BytesAsDrawnBefore) {
+    for (const char* name : {"reader_a_report", "two_targets_chance_report"}) {
+        std::string svg;
+        draw(source + "/tests/plot/data/" + name + ".txt", svg);
+        EXPECT_EQ(plotcheck::read_file(source + "/tests/plot/data/" + name + ".svg"), svg) << name;
+    }
+}
+
 // Faulty inputs: exit status 1, a message on standard error, no SVG (and no
 // temporary file) left in the output folder.
 TEST(PlotErrors, NoPictureFromFaultyInput) {

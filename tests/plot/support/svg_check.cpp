@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -139,6 +140,26 @@ std::vector<Element> select(const std::vector<Element>& all, const std::string& 
             out.push_back(e);
     }
     return out;
+}
+
+std::vector<Element> with_class(const std::vector<Element>& all, const std::string& cls) {
+    std::vector<Element> out;
+    for (const Element& e : all)
+        if (auto c = e.attr.find("class"); c != e.attr.end() && c->second == cls) out.push_back(e);
+    return out;
+}
+
+std::vector<Element> with_class(const std::vector<Element>& all, const std::string& cls, const std::string& name,
+                                const std::string& value) {
+    std::vector<Element> out;
+    for (const Element& e : with_class(all, cls))
+        if (auto a = e.attr.find(name); a != e.attr.end() && a->second == value) out.push_back(e);
+    return out;
+}
+
+double number(const Element& e, const std::string& name) {
+    const auto a = e.attr.find(name);
+    return a == e.attr.end() ? std::nan("") : std::stod(a->second);
 }
 
 std::vector<std::pair<double, double>> polyline_points(const Element& e) {

@@ -24,6 +24,15 @@ std::vector<Element> elements(const std::string& doc);
 // Elements whose class attribute is `cls` and whose data-target is `target`.
 std::vector<Element> select(const std::vector<Element>& all, const std::string& cls, int target);
 
+// Elements whose class attribute is `cls`, and of those the ones whose
+// attribute `name` is `value`.
+std::vector<Element> with_class(const std::vector<Element>& all, const std::string& cls);
+std::vector<Element> with_class(const std::vector<Element>& all, const std::string& cls, const std::string& name,
+                                const std::string& value);
+
+// A number attribute of an element (NaN when missing).
+double number(const Element& e, const std::string& name);
+
 // The "x,y x,y ..." list of a polyline.
 std::vector<std::pair<double, double>> polyline_points(const Element& e);
 
