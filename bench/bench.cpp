@@ -167,7 +167,7 @@ int main()
     }
 
     // varnel-study on simulated reader studies, whole runs on two threads.
-    std::printf("\n%-58s %12s\n", "varnel-study, whole run with -j 2", "median (ms)");
+    std::printf("\n%-62s %12s\n", "varnel-study, whole run with -j 2", "median (ms)");
     struct StudyRun {
         const char* label;
         int readers, modalities, cases;
@@ -183,6 +183,9 @@ int main()
         {"compare model-alroc --reference, 10 readers x 200 cases", 10, 1, 200,
          {study, "compare", "cases.csv", "--fom", "model-alroc", "--reference", "R01",
           "--categories", "6", "-j", "2", "--quiet"}, repeats},
+        {"compare model-alroc, 100 readers x 2 modalities x 500 cases", 100, 2, 500,
+         {study, "compare", "cases.csv", "--fom", "model-alroc", "--categories", "6", "-j", "2",
+          "--quiet"}, 3},
         {"compare alroc@0.2 --reference, 10 readers x 200 cases", 10, 1, 200,
          {study, "compare", "cases.csv", "--fom", "alroc@0.2", "--reference", "R01", "-j", "2"},
          repeats},
@@ -195,7 +198,7 @@ int main()
         write_cases(path, r.readers, r.modalities, r.cases);
         std::vector<double> times;
         for (int k = 0; k < r.repeats; ++k) times.push_back(timed_command(dir, r.args));
-        std::printf("%-58s %12.1f\n", r.label, 1e3 * median(times));
+        std::printf("%-62s %12.1f\n", r.label, 1e3 * median(times));
         std::remove(path.c_str());
     }
     rmdir(dir);
