@@ -290,15 +290,22 @@ void count_reading(const CaseStudy& study, const Reading& r, int k, Study& table
     ++counts(k, column);
 }
 
-// NOLOC of a table from the target readings its categories hold: the
-// categories below the first one with a localized target reading, or all of
-// them when none has one.
+// NOLOC of a table from the target readings its categories hold: the lowest
+// categories up to and including the highest one with a target reading
+// without localization, 0 when there is none.  Categories without target
+// readings do not raise it: the table's localized readings show that
+// localization is recorded there.  A table without any localized target
+// reading (ROC data) records localization nowhere: NOLOC = all categories.
 int noloc_of(const TableMarks& marks, int categories)
 {
-    for (int k = 1; k <= categories; ++k)
-        if (marks[k].localized)
-            return k - 1;
-    return categories;
+    bool localized = false;
+    int noloc = 0;
+    for (int k = 1; k <= categories; ++k) {
+        localized = localized || marks[k].localized;
+        if (marks[k].unlocalized)
+            noloc = k;
+    }
+    return localized ? noloc : categories;
 }
 
 // NOLOC of a table; a category mixing target readings with and without

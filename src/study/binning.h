@@ -69,8 +69,10 @@ Result<Binning> make_binning(const CaseStudy& study, const BinningOptions& optio
 
 // One table per reader and modality with the given categories: observer =
 // reader, condition = modality, replication "1", targets = the highest truth
-// of the study, and NOLOC = the number of lowest categories without a
-// localized target reading.  Non-target readings count in correct(k, 1); a
+// of the study, and NOLOC = the number of lowest categories up to and
+// including the highest one with a target reading without localization
+// (categories without target readings do not raise it; 0 when every target
+// reading is localized; all categories when none is, ROC data).  Non-target readings count in correct(k, 1); a
 // target of class t counts in correct(k, 1 + t) in categories 1..NOLOC and,
 // above, in incorrect(k, 1 + t) or correct(k, 1 + t) by its localization.
 // Errors: a reader without ratings in a modality, a category mixing target
