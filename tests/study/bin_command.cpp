@@ -81,6 +81,23 @@ TEST(BinCommand, CutpointsAndAnEmptyExistingFolder)
               std::string::npos);
 }
 
+// One reader in one modality: every count of the summary in the singular
+// where it is one.
+TEST(BinCommand, CountsOfOneAreSingular)
+{
+    TempDir dir;
+    dir.write("one.csv", "reader,modality,case,truth,rating,localized\n"
+                         "R,A,n,0,1,\nR,A,t,1,2,1\n");
+    const RunResult r = bin(dir, {"one.csv", "--out", "out"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("one.csv: 1 reader, 1 modality, 2 cases (1 without a target, 1 with), "
+                          "2 ratings\n",
+                          0),
+              0u)
+        << r.out;
+    EXPECT_NE(r.out.find("\n1 data file written to out\n"), std::string::npos) << r.out;
+}
+
 struct Refused {
     std::vector<std::string> args;
     std::string err;
