@@ -3,7 +3,9 @@
 // 17 categories.  For each it prints the median wall time of a whole run of
 // the program (console report, default answers), the median time of the fit
 // alone (initial estimates and iteration, in this process) and the number of
-// integrand evaluations of one fit.
+// integrand evaluations of one fit.  Then whole runs of varnel-study on
+// simulated reader studies: the one built, or the program named as the first
+// argument (to compare two builds on the same machine).
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -117,7 +119,7 @@ double fit_once(const varnel::PreparedStudy& prepared, long long& evaluations)
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     char dir[] = "/tmp/varnel_bench_XXXXXX";
     if (!mkdtemp(dir)) return 1;
@@ -174,7 +176,7 @@ int main()
         std::vector<std::string> args;
         int repeats;
     };
-    const std::string study = VARNEL_STUDY_EXE;
+    const std::string study = argc > 1 ? argv[1] : VARNEL_STUDY_EXE;
     const StudyRun runs[] = {
         {"fit, 10 readers x 2 modalities x 200 cases", 10, 2, 200,
          {study, "fit", "cases.csv", "--categories", "6", "-j", "2", "--quiet"}, repeats},

@@ -117,8 +117,8 @@ std::vector<Refit> distinct_refits(const study::CaseStudy& s, const study::Binni
     return refits;
 }
 
-// "category 2 \"(1.5,2.5]\" without a target", "... of target class 1, not
-// localized": the cell of a refit, for messages.
+// "category 2 \"(1.5,2.5]\" without a target", "... of target class 1,
+// without localization": the cell of a refit, for messages.
 std::string cell_text(const study::Binning& binning, const study::Cell& c)
 {
     std::string text = "category " + std::to_string(c.category) + " \"" +
