@@ -3,7 +3,9 @@
 // 17 categories.  For each it prints the median wall time of a whole run of
 // the program (console report, default answers), the median time of the fit
 // alone (initial estimates and iteration, in this process) and the number of
-// integrand evaluations of one fit.
+// integrand evaluations of one fit.  Then whole runs of varnel-study on
+// simulated reader studies: the one built, or the program named as the first
+// argument (to compare two builds on the same machine).
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -117,7 +119,7 @@ double fit_once(const varnel::PreparedStudy& prepared, long long& evaluations)
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     char dir[] = "/tmp/varnel_bench_XXXXXX";
     if (!mkdtemp(dir)) return 1;
@@ -167,14 +169,14 @@ int main()
     }
 
     // varnel-study on simulated reader studies, whole runs on two threads.
-    std::printf("\n%-58s %12s\n", "varnel-study, whole run with -j 2", "median (ms)");
+    std::printf("\n%-62s %12s\n", "varnel-study, whole run with -j 2", "median (ms)");
     struct StudyRun {
         const char* label;
         int readers, modalities, cases;
         std::vector<std::string> args;
         int repeats;
     };
-    const std::string study = VARNEL_STUDY_EXE;
+    const std::string study = argc > 1 ? argv[1] : VARNEL_STUDY_EXE;
     const StudyRun runs[] = {
         {"fit, 10 readers x 2 modalities x 200 cases", 10, 2, 200,
          {study, "fit", "cases.csv", "--categories", "6", "-j", "2", "--quiet"}, repeats},
@@ -183,6 +185,9 @@ int main()
         {"compare model-alroc --reference, 10 readers x 200 cases", 10, 1, 200,
          {study, "compare", "cases.csv", "--fom", "model-alroc", "--reference", "R01",
           "--categories", "6", "-j", "2", "--quiet"}, repeats},
+        {"compare model-alroc, 100 readers x 2 modalities x 500 cases", 100, 2, 500,
+         {study, "compare", "cases.csv", "--fom", "model-alroc", "--categories", "6", "-j", "2",
+          "--quiet"}, 3},
         {"compare alroc@0.2 --reference, 10 readers x 200 cases", 10, 1, 200,
          {study, "compare", "cases.csv", "--fom", "alroc@0.2", "--reference", "R01", "-j", "2"},
          repeats},
@@ -195,7 +200,7 @@ int main()
         write_cases(path, r.readers, r.modalities, r.cases);
         std::vector<double> times;
         for (int k = 0; k < r.repeats; ++k) times.push_back(timed_command(dir, r.args));
-        std::printf("%-58s %12.1f\n", r.label, 1e3 * median(times));
+        std::printf("%-62s %12.1f\n", r.label, 1e3 * median(times));
         std::remove(path.c_str());
     }
     rmdir(dir);

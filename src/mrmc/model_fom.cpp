@@ -1,12 +1,16 @@
-// Model-based figures of merit and their jackknife by refits.
+// Model-based figures of merit and their jackknife by refits of the distinct
+// leave-one-out tables.
 #include "mrmc/model_fom.h"
 
 #include <boost/math/distributions/normal.hpp>
 #include <boost/math/quadrature/gauss_kronrod.hpp>
+#include <algorithm>
 #include <cmath>
 #include <limits>
-#include <mutex>
-#include <optional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "report/blocks.h"
 #include "study/batch.h"
@@ -82,30 +86,81 @@ Fitted fit_one(const Study& table, const FomSpec& fom, int t, const FitSettings&
     return f;
 }
 
+// The cases of the analysis whose leaving out gives one leave-one-out table:
+// those in one cell of one table (jackknife indices, increasing).
+struct Refit {
+    int table = 0;
+    study::Cell cell;
+    std::vector<int> cases;
+};
+
+// The distinct leave-one-out tables, table by table and cell by cell, of the
+// jackknife cases `cases` (study case indices) in a fully crossed study.
+std::vector<Refit> distinct_refits(const study::CaseStudy& s, const study::Binning& binning,
+                                   const std::vector<int>& cases)
+{
+    const int nm = static_cast<int>(s.modalities.size());
+    const int ntables = static_cast<int>(s.readers.size()) * nm;
+    std::vector<int> jackknife_index(s.cases.size(), -1);
+    for (std::size_t k = 0; k < cases.size(); ++k)
+        jackknife_index[cases[k]] = static_cast<int>(k);
+    std::vector<std::map<study::Cell, std::vector<int>>> cells(ntables);
+    for (const study::Reading& r : s.readings)
+        if (const int k = jackknife_index[r.case_index]; k >= 0)
+            cells[r.reader * nm + r.modality][study::cell_of(s, binning, r)].push_back(k);
+    std::vector<Refit> refits;
+    for (int i = 0; i < ntables; ++i)
+        for (auto& [cell, ks] : cells[i]) {
+            std::sort(ks.begin(), ks.end());
+            refits.push_back(Refit{i, cell, std::move(ks)});
+        }
+    return refits;
+}
+
+// "category 2 \"(1.5,2.5]\" without a target", "... of target class 1,
+// without localization": the cell of a refit, for messages.
+std::string cell_text(const study::Binning& binning, const study::Cell& c)
+{
+    std::string text = "category " + std::to_string(c.category) + " \"" +
+                       binning.labels[c.category - 1] + "\"";
+    if (c.column == 1)
+        return text + " without a target";
+    text += " of target class " + std::to_string(c.column - 1);
+    switch (c.localization) {
+    case study::Localization::correct:
+        return text + ", correctly localized";
+    case study::Localization::incorrect:
+        return text + ", incorrectly localized";
+    default:
+        return text + ", without localization";
+    }
+}
+
 }  // namespace
 
 Result<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binning& binning,
                                    int t, const FomSpec& fom, const ModelFomOptions& options)
 {
+    if (Problem p = check_design(s))
+        return *p;
     Result<ClassCases> chosen = class_cases(s, t);
     if (!chosen)
         return chosen.failure();
     const ClassCases& cc = chosen.value();
-    const int nr = static_cast<int>(s.readers.size());
     const int nm = static_cast<int>(s.modalities.size());
-    const int ntables = nr * nm;
-    const int nk = static_cast<int>(cc.cases.size());
+    const int ntables = static_cast<int>(s.readers.size()) * nm;
 
     study::Result<std::vector<Study>> tables = study::make_tables(s, binning);
     if (!tables)
         return Error{tables.error()};
+    const std::vector<Refit> refits = distinct_refits(s, binning, cc.cases);
+    const int nrefits = static_cast<int>(refits.size());
 
     FomMatrix x = empty_fom_matrix(s, cc, t, fom);
     const auto where = [&](int i) {
         return "reader " + s.readers[i / nm] + ", modality " + s.modalities[i % nm];
     };
-    int done = 0;
-    const int total = ntables * (1 + nk);
+    const int total = ntables + nrefits;
     auto progress = [&](int fits) {
         if (options.progress) options.progress(fits, total);
     };
@@ -123,38 +178,43 @@ Result<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binni
             return Error{s.source + ": " + where(i) + ": the fit failed: " + full[i].failure, 2};
         x.theta[i / nm][i % nm] = full[i].fom;
     }
-    done = ntables;
 
-    // Each case left out: every table refitted from its full fit.
-    std::vector<std::string> failures(nk);
+    // Each distinct leave-one-out table refitted from the fit of its full table.
+    std::vector<Fitted> refitted(nrefits);
     study::run_parallel(
-        nk, options.threads,
-        [&](int k, Workspace& ws) {
-            study::Result<std::vector<Study>> without =
-                study::make_tables_without_case(s, binning, cc.cases[k]);
-            if (!without) {
-                failures[k] = without.error();
-                return;
-            }
-            for (int i = 0; i < ntables; ++i) {
-                const Study& table = (*without)[i];
-                // A category that lost its only case changes the parameters: start cold.
-                const Parameters* start = &full[i].estimate;
-                if (varnel::without_empty_categories(table).categories != full[i].categories)
-                    start = nullptr;
-                const Fitted f = fit_one(table, fom, t, options.fit, ws, start);
-                if (!f.failure.empty()) {
-                    failures[k] = where(i) + ", case " + s.cases[cc.cases[k]] +
-                                  " left out: the refit failed: " + f.failure;
-                    return;
-                }
-                x.jackknife[i / nm][i % nm][k] = f.fom;
-            }
+        nrefits, options.threads,
+        [&](int j, Workspace& ws) {
+            const Refit& r = refits[j];
+            const Study table = study::table_without((*tables)[r.table], r.cell);
+            // A category that lost its only case changes the parameters: start cold.
+            const Parameters* start = &full[r.table].estimate;
+            if (varnel::without_empty_categories(table).categories != full[r.table].categories)
+                start = nullptr;
+            refitted[j] = fit_one(table, fom, t, options.fit, ws, start);
         },
-        [&](int n, int) { progress(done + n * ntables); });
-    for (int k = 0; k < nk; ++k)
-        if (!failures[k].empty())
-            return Error{s.source + ": " + failures[k], 2};
+        [&](int n, int) { progress(ntables + n); });
+
+    // A failure is named by its first case left out, then its table, as the
+    // case-by-case jackknife met it.
+    const Refit* failed = nullptr;
+    for (int j = 0; j < nrefits; ++j) {
+        const Refit& r = refits[j];
+        if (!refitted[j].failure.empty() &&
+            (!failed || std::pair(r.cases[0], r.table) < std::pair(failed->cases[0], failed->table)))
+            failed = &r;
+        for (int k : r.cases)
+            x.jackknife[r.table / nm][r.table % nm][k] = refitted[j].fom;
+    }
+    if (failed) {
+        const int n = static_cast<int>(failed->cases.size());
+        return Error{s.source + ": " + where(failed->table) + ", case " +
+                         s.cases[cc.cases[failed->cases[0]]] + " left out: the refit failed: " +
+                         refitted[failed - refits.data()].failure +
+                         (n > 1 ? " (the same table as without any of the " + std::to_string(n) +
+                                      " cases in " + cell_text(binning, failed->cell) + ")"
+                                : std::string()),
+                     2};
+    }
     return x;
 }
 

@@ -1,7 +1,10 @@
 // Model-based figures of merit and their jackknife: every reader x modality
 // table of the study binned with the categories of the whole study and
-// fitted; each case of the analysis left out in turn and every table refitted,
-// warm-started from the fit of the full table.
+// fitted; then, per table, each distinct table left when one case of the
+// analysis is left out refitted once, warm-started from the fit of the full
+// table.  Cases in one cell of a table (category, truth, localization) leave
+// the same table, so a table has at most a few dozen refits whatever the
+// number of cases, and each case gets the value of its cell's refit.
 #pragma once
 
 #include <functional>
@@ -24,14 +27,18 @@ double model_fom(const FomSpec& fom, const PreparedStudy& prepared, const FitRes
 struct ModelFomOptions {
     FitSettings fit;
     int threads = 1;
-    // Called now and then with the numbers of fits done and in all.
+    // Called now and then with the numbers of fits done and in all (the full
+    // tables and the distinct refits).
     std::function<void(int, int)> progress;
 };
 
 // The FOM matrix of target class `target_class` from fits of the tables
-// binned with `binning`.  A fit that fails or does not converge, of a full
-// table or a refit, is an error with status 2 naming reader, modality and
-// (for a refit) the case left out.
+// binned with `binning`; the study must be fully crossed (check_design).
+// The values are those of refitting every table without each case in turn.
+// A fit that fails or does not converge, of a full table or a refit, is an
+// error with status 2 naming reader, modality and, for a refit, the first
+// case of the analysis whose leaving out gives that table, with how many
+// cases do.
 Result<FomMatrix> model_fom_matrix(const study::CaseStudy& study, const study::Binning& binning,
                                    int target_class, const FomSpec& fom,
                                    const ModelFomOptions& options);

@@ -48,6 +48,12 @@ std::string p_text(double p)
     return buf;
 }
 
+// "1 reader", "5 readers".
+std::string counted(std::size_t n, const std::string& one, const std::string& many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 // FOM-scale numbers and test statistics.
 std::string fom_text(double v) { return fixed(v, fom_decimals); }
 std::string stat_text(double v) { return fixed(v, stat_decimals); }
@@ -178,7 +184,7 @@ Row contrast_row(const std::string& name, const Contrast& c)
 std::string reference_text(const ReferenceAnalysis& a, const FomMatrix& x)
 {
     std::string out = "Reference reader " + x.readers[a.reference] + " against " +
-                      std::to_string(a.readers.size()) + " readers in modality " +
+                      counted(a.readers.size(), "reader", "readers") + " in modality " +
                       x.modalities[a.modality] + " (psi = reader FOM - reference FOM)\n";
     std::vector<Row> rows{{"Reader", "FOM", "psi"}};
     for (std::size_t j = 0; j < a.readers.size(); ++j)
@@ -205,9 +211,9 @@ std::string class_text(const ClassAnalysis& c)
 {
     const FomMatrix& x = c.matrix;
     std::string out = "Target class " + std::to_string(x.target_class) + ": " +
-                      std::to_string(x.readers.size()) + " readers, " +
-                      std::to_string(x.modalities.size()) + " modalities, " +
-                      std::to_string(x.cases.size()) + " cases (" +
+                      counted(x.readers.size(), "reader", "readers") + ", " +
+                      counted(x.modalities.size(), "modality", "modalities") + ", " +
+                      counted(x.cases.size(), "case", "cases") + " (" +
                       std::to_string(x.normal_cases) + " normal, " +
                       std::to_string(x.target_cases) + " target)\n\n";
     out += fom_table_text(x);

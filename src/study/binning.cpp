@@ -290,8 +290,26 @@ void count_reading(const CaseStudy& study, const Reading& r, int k, Study& table
     ++counts(k, column);
 }
 
-// NOLOC of a table: the categories below its first one with a localized target
-// reading; a category without localization above that one is an error.
+// NOLOC of a table from the target readings its categories hold: the lowest
+// categories up to and including the highest one with a target reading
+// without localization, 0 when there is none.  Categories without target
+// readings do not raise it: the table's localized readings show that
+// localization is recorded there.  A table without any localized target
+// reading (ROC data) records localization nowhere: NOLOC = all categories.
+int noloc_of(const TableMarks& marks, int categories)
+{
+    bool localized = false;
+    int noloc = 0;
+    for (int k = 1; k <= categories; ++k) {
+        localized = localized || marks[k].localized;
+        if (marks[k].unlocalized)
+            noloc = k;
+    }
+    return localized ? noloc : categories;
+}
+
+// NOLOC of a table; a category mixing target readings with and without
+// localization, or one without localization above one with it, is an error.
 Result<int> table_noloc(const CaseStudy& study, const Study& table, const TableMarks& marks)
 {
     const std::string where = study.source + ": reader " + in_quotes(table.observer) +
@@ -314,7 +332,7 @@ Result<int> table_noloc(const CaseStudy& study, const Study& table, const TableM
         if (m.localized && first_localized == 0)
             first_localized = k;
     }
-    return first_localized == 0 ? table.categories : first_localized - 1;
+    return noloc_of(marks, table.categories);
 }
 
 // A binning that fits the tables: 1 to 17 categories, increasing bounds.
@@ -409,6 +427,32 @@ Result<Binning> make_binning(const CaseStudy& study, const BinningOptions& optio
 Result<std::vector<Study>> make_tables(const CaseStudy& study, const Binning& binning)
 {
     return tables_without(study, binning, -1);
+}
+
+Cell cell_of(const CaseStudy& study, const Binning& binning, const Reading& reading)
+{
+    const int truth = study.truth[reading.case_index];
+    return Cell{category_of(binning, reading.rating), 1 + truth,
+                truth > 0 ? reading.localization : Localization::unknown};
+}
+
+// The table's categories at or below NOLOC hold its target readings without
+// localization, those above it the ones with (make_tables guarantees it), so
+// the marks of the reduced table follow from its counts.
+Study table_without(const Study& table, const Cell& cell)
+{
+    Study s = table;
+    CountTable& counts = cell.localization == Localization::incorrect ? s.incorrect : s.correct;
+    --counts(cell.category, cell.column);
+    TableMarks marks{};
+    for (int k = 1; k <= s.categories; ++k) {
+        bool targets = false;
+        for (int m = 2; m <= s.targets + 1; ++m)
+            targets = targets || s.correct(k, m) + s.incorrect(k, m) > 0;
+        (k <= table.noloc ? marks[k].unlocalized : marks[k].localized) = targets;
+    }
+    s.noloc = noloc_of(marks, s.categories);
+    return s;
 }
 
 Result<std::vector<Study>> make_tables_without_case(const CaseStudy& study, const Binning& binning,

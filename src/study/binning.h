@@ -26,6 +26,7 @@
 // characters even at one digit shows its upper bound alone ("<=-1.1e-300").
 #pragma once
 
+#include <compare>
 #include <string>
 #include <vector>
 
@@ -68,8 +69,10 @@ Result<Binning> make_binning(const CaseStudy& study, const BinningOptions& optio
 
 // One table per reader and modality with the given categories: observer =
 // reader, condition = modality, replication "1", targets = the highest truth
-// of the study, and NOLOC = the number of lowest categories without a
-// localized target reading.  Non-target readings count in correct(k, 1); a
+// of the study, and NOLOC = the number of lowest categories up to and
+// including the highest one with a target reading without localization
+// (categories without target readings do not raise it; 0 when every target
+// reading is localized; all categories when none is, ROC data).  Non-target readings count in correct(k, 1); a
 // target of class t counts in correct(k, 1 + t) in categories 1..NOLOC and,
 // above, in incorrect(k, 1 + t) or correct(k, 1 + t) by its localization.
 // Errors: a reader without ratings in a modality, a category mixing target
@@ -82,6 +85,27 @@ Result<std::vector<Study>> make_tables(const CaseStudy& study, const Binning& bi
 // the full study; NOLOC is found again from the remaining readings.
 Result<std::vector<Study>> make_tables_without_case(const CaseStudy& study, const Binning& binning,
                                                     int case_index);
+
+// Where a reading counts in its table: the category, the distribution
+// (column 1 for a case without a target, 1 + t for target class t) and the
+// localization of a target reading.  Leaving out any reading of one cell of
+// a table leaves the same table.
+struct Cell {
+    int category = 1;
+    int column = 1;
+    Localization localization = Localization::unknown;  // unknown for column 1
+
+    friend auto operator<=>(const Cell&, const Cell&) = default;
+};
+
+// The cell of a reading in the tables made with `binning`.
+Cell cell_of(const CaseStudy& study, const Binning& binning, const Reading& reading);
+
+// A table of make_tables with one reading of `cell` left out: the table that
+// make_tables_without_case gives for that reading's case (NOLOC found again
+// by the same rule), without going over the study.  The table must hold a
+// reading in the cell.
+Study table_without(const Study& table, const Cell& cell);
 
 // make_binning, then make_tables.
 Result<BinnedStudy> bin_study(const CaseStudy& study, const BinningOptions& options);

@@ -6,9 +6,17 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <tuple>
 
+#include "mrmc/compare.h"
+#include "mrmc/report.h"
 #include "sim/case_sim.h"
 #include "study/case_reader.h"
+#include "support/case_loader.h"
 #include "varnel/summary.h"
 
 using namespace varnel;
@@ -40,6 +48,123 @@ study::Binning six_categories(const study::CaseStudy& s)
     auto b = study::make_binning(s, study::BinningOptions{{}, 6});
     EXPECT_TRUE(b.ok());
     return *b;
+}
+
+// Four readers, two modalities, 40 normal cases and target classes of 25 and
+// 20 cases; target cases rated at or below -0.4 carry no localization (so the
+// quantile categories have a no-localization group), the others are
+// localized, by luck too.
+study::CaseStudy two_class_study()
+{
+    case_sim::Design d;
+    d.readers = 4;
+    d.modalities = 2;
+    d.normal_cases = 40;
+    d.target_cases = {25, 20};
+    d.targets = {{{1.6, 1.1, 0.1}, {1.0, 0.9, 0.1}}, {{1.4, 1.0, 0.1}, {0.9, 1.2, 0.1}}};
+    d.variance = {0.05, 0.2, 0.05, 0.0, 0.0};
+    d.no_mark_at_or_below = -0.4;
+    d.seed = 11;
+    const case_sim::Simulation sim = case_sim::simulate(d);
+    EXPECT_TRUE(sim.error.empty()) << sim.error;
+    auto cases = study::parse_cases(case_sim::csv_text(sim), "sim.csv");
+    EXPECT_TRUE(cases.ok());
+    return *cases;
+}
+
+// The rows of the Van Dyke study's file without those of the readers named.
+study::CaseStudy vandyke_without(const std::set<std::string>& readers)
+{
+    std::ifstream in(VANDYKE_CASES);
+    std::string line, csv;
+    while (std::getline(in, line))
+        if (!readers.count(line.substr(0, line.find(','))))
+            csv += line + "\n";
+    return mrmc_test::parse_cases(csv, "vandyke.csv");
+}
+
+// The jackknife as defined: every table of make_tables_without_case refitted
+// for each case in turn, warm-started from the fit of its full table (cold
+// when a category emptied), one after the other.  Refitting only the distinct
+// tables must give these values bit for bit.
+Result<FomMatrix> case_by_case_matrix(const study::CaseStudy& s, const study::Binning& binning,
+                                      int t, const FomSpec& fom, const FitSettings& settings)
+{
+    const Result<ClassCases> cc = class_cases(s, t);
+    if (!cc) return cc.failure();
+    const auto tables = study::make_tables(s, binning);
+    if (!tables) return mrmc::Error{tables.error()};
+    const int nm = static_cast<int>(s.modalities.size());
+    FomMatrix x = empty_fom_matrix(s, *cc, t, fom);
+    const auto where = [&](std::size_t i) {
+        return s.source + ": reader " + s.readers[i / nm] + ", modality " + s.modalities[i % nm];
+    };
+    // One fit: the FOM, the estimate and the categories used, or why it failed.
+    const auto fit_table = [&](const Study& table, const Parameters* start, Workspace& ws,
+                               Parameters& estimate, int& categories) -> Result<double> {
+        const auto prepared = prepare(table, settings);
+        if (!prepared) return mrmc::Error{prepared.error().message};
+        FitOptions options;
+        options.start = start;
+        const auto result = fit(*prepared, settings, ws, options);
+        if (!result) return mrmc::Error{result.error().message};
+        if (!result->converged) return mrmc::Error{"the fit did not converge"};
+        estimate = result->estimate;
+        categories = prepared->spec.categories;
+        return model_fom(fom, *prepared, *result, t);
+    };
+    Workspace ws;
+    std::vector<Parameters> estimates(tables->size());
+    std::vector<int> categories(tables->size());
+    for (std::size_t i = 0; i < tables->size(); ++i) {
+        const auto f = fit_table((*tables)[i], nullptr, ws, estimates[i], categories[i]);
+        if (!f) return mrmc::Error{where(i) + ": the fit failed: " + f.error(), 2};
+        x.theta[i / nm][i % nm] = *f;
+    }
+    for (std::size_t k = 0; k < cc->cases.size(); ++k) {
+        const auto without = study::make_tables_without_case(s, binning, cc->cases[k]);
+        if (!without) return mrmc::Error{without.error()};
+        for (std::size_t i = 0; i < tables->size(); ++i) {
+            const Study& table = (*without)[i];
+            const bool cold = without_empty_categories(table).categories != categories[i];
+            Parameters estimate;
+            int used = 0;
+            const auto f = fit_table(table, cold ? nullptr : &estimates[i], ws, estimate, used);
+            if (!f)
+                return mrmc::Error{where(i) + ", case " + s.cases[cc->cases[k]] +
+                                 " left out: the refit failed: " + f.error(),
+                             2};
+            x.jackknife[i / nm][i % nm][k] = *f;
+        }
+    }
+    return x;
+}
+
+// The same doubles, bit for bit.
+void expect_same_bits(const FomMatrix& a, const FomMatrix& b, const std::string& what)
+{
+    ASSERT_EQ(a.theta.size(), b.theta.size()) << what;
+    for (std::size_t r = 0; r < a.theta.size(); ++r)
+        for (std::size_t m = 0; m < a.theta[r].size(); ++m) {
+            EXPECT_EQ(std::memcmp(&a.theta[r][m], &b.theta[r][m], sizeof(double)), 0)
+                << what << ": theta of reader " << r << ", modality " << m;
+            ASSERT_EQ(a.jackknife[r][m].size(), b.jackknife[r][m].size()) << what;
+            for (std::size_t k = 0; k < a.jackknife[r][m].size(); ++k)
+                EXPECT_EQ(std::memcmp(&a.jackknife[r][m][k], &b.jackknife[r][m][k], sizeof(double)),
+                          0)
+                    << what << ": reader " << r << ", modality " << m << ", case " << k << ": "
+                    << a.jackknife[r][m][k] << " and " << b.jackknife[r][m][k];
+        }
+}
+
+// Every number `compare` reports (JSON, shortest exact doubles) and the
+// jackknife CSV, with the matrices made by `make`.
+std::string compare_output(const study::CaseStudy& s, const CompareOptions& options,
+                           const MatrixMaker& make)
+{
+    const Result<CompareResult> r = compare_cases(s, options, make);
+    if (!r) return "error: " + r.error();
+    return report_json(*r).dump(1) + format_jackknife_csv(*r);
 }
 
 // A cold fit of one table and its summary.
@@ -167,21 +292,140 @@ TEST(ModelFom, EachKindFromItsOwnValue)
     }
 }
 
-// A refit that does not converge ends the analysis with status 2, naming
-// reader, modality and the case left out (the published two-modality study
-// with its five rating levels).
-TEST(ModelFomMatrix, AFailedRefitIsNamed)
+// Refitting each distinct leave-one-out table once gives the case-by-case
+// jackknife bit for bit, and so every number of the comparison: a simulated
+// study with two target classes and a no-localization category, each
+// model-based FOM, modalities compared and a reference reader, on 1 and 3
+// threads.
+TEST(ModelFomMatrix, DistinctRefitsGiveTheCaseByCaseJackknifeBitForBit)
 {
-    const auto s = study::read_cases(VANDYKE_CASES);
-    if (!s.ok()) GTEST_SKIP() << "no " << VANDYKE_CASES;
-    const study::Binning binning = six_categories(*s);
+    const study::CaseStudy s = two_class_study();
+    const study::Binning binning = six_categories(s);
+    ASSERT_TRUE(binning.noloc_group);
+    ModelFomOptions options;
+    std::map<int, FomMatrix> slow_alroc, fast_alroc;  // by target class
+    for (const char* name : {"model-alroc", "model-pcl@0.2"}) {
+        const FomSpec fom = *parse_fom(name);
+        for (int t : {1, 2}) {
+            const auto slow = case_by_case_matrix(s, binning, t, fom, options.fit);
+            ASSERT_TRUE(slow.ok()) << slow.error();
+            for (int threads : {1, 3}) {
+                options.threads = threads;
+                const auto fast = model_fom_matrix(s, binning, t, fom, options);
+                ASSERT_TRUE(fast.ok()) << fast.error();
+                expect_same_bits(*fast, *slow,
+                                 std::string(name) + ", class " + std::to_string(t) + ", -j " +
+                                     std::to_string(threads));
+                if (fom.kind == FomKind::model_alroc) fast_alroc[t] = *fast;
+            }
+            if (fom.kind == FomKind::model_alroc) slow_alroc[t] = *slow;
+        }
+    }
+
+    const MatrixMaker fast = [&](int t) -> Result<FomMatrix> { return fast_alroc.at(t); };
+    const MatrixMaker slow = [&](int t) -> Result<FomMatrix> { return slow_alroc.at(t); };
+    CompareOptions compare;
+    compare.fom = *parse_fom("model-alroc");
+    const std::string modalities = compare_output(s, compare, fast);
+    EXPECT_NE(modalities.find("\"modality_means\""), std::string::npos) << modalities;
+    EXPECT_EQ(modalities, compare_output(s, compare, slow));
+    compare.analysis.reference_reader = "R02";
+    const std::string reference = compare_output(s, compare, fast);
+    EXPECT_NE(reference.find("\"reference_fom\""), std::string::npos) << reference;
+    EXPECT_EQ(reference, compare_output(s, compare, slow));
+}
+
+// The same on the published two-modality study (ROC data, five rating
+// levels, one category per level) without readers R2 and R4, whose refits do
+// not all converge: model-auc, modalities compared and reader R1 as the
+// reference.
+TEST(ModelFomMatrix, DistinctRefitsGiveTheCaseByCaseJackknifeOnVanDyke)
+{
+    if (!std::ifstream(VANDYKE_CASES)) GTEST_SKIP() << "no " << VANDYKE_CASES;
+    const study::CaseStudy s = vandyke_without({"R2", "R4"});
+    ASSERT_EQ(s.readers, (std::vector<std::string>{"R1", "R3", "R5"}));
+    const study::Binning binning = six_categories(s);
+    ASSERT_EQ(binning.categories(), 5);
     ModelFomOptions options;
     options.threads = 2;
-    const auto x = model_fom_matrix(*s, binning, 1, *parse_fom("model-auc"), options);
+    const FomSpec fom = *parse_fom("model-auc");
+    const auto slow = case_by_case_matrix(s, binning, 1, fom, options.fit);
+    ASSERT_TRUE(slow.ok()) << slow.error();
+    const auto fast = model_fom_matrix(s, binning, 1, fom, options);
+    ASSERT_TRUE(fast.ok()) << fast.error();
+    expect_same_bits(*fast, *slow, "Van Dyke");
+
+    CompareOptions compare;
+    compare.fom = fom;
+    const MatrixMaker made = [&](int) { return fast; };
+    const MatrixMaker remade = [&](int) { return slow; };
+    const std::string modalities = compare_output(s, compare, made);
+    EXPECT_NE(modalities.find("\"modality_means\""), std::string::npos) << modalities;
+    EXPECT_EQ(modalities, compare_output(s, compare, remade));
+    compare.analysis.reference_reader = "R1";
+    const std::string reference = compare_output(s, compare, made);
+    EXPECT_NE(reference.find("\"reference_fom\""), std::string::npos) << reference;
+    EXPECT_EQ(reference, compare_output(s, compare, remade));
+}
+
+// The progress count is that of the fits made: the full tables, then one
+// refit per distinct cell (category, truth, localization) that the cases of
+// the analysis occupy in each table.
+TEST(ModelFomMatrix, ProgressCountsTheRefitsMade)
+{
+    const study::CaseStudy s = two_class_study();
+    const study::Binning binning = six_categories(s);
+    std::set<std::tuple<int, int, int, int, int>> cells;  // reader, modality, cell
+    for (const study::Reading& r : s.readings)
+        if (s.truth[r.case_index] != 2)
+            cells.emplace(r.reader, r.modality, study::category_of(binning, r.rating),
+                          s.truth[r.case_index], static_cast<int>(r.localization));
+    const int tables = 8, cases = 65;
+    const int fits = tables + static_cast<int>(cells.size());
+    EXPECT_LT(fits, tables * (1 + cases) / 5);
+
+    ModelFomOptions options;
+    options.threads = 2;
+    std::vector<std::pair<int, int>> calls;
+    options.progress = [&](int done, int total) { calls.emplace_back(done, total); };
+    const auto x = model_fom_matrix(s, binning, 1, *parse_fom("model-alroc"), options);
+    ASSERT_TRUE(x.ok()) << x.error();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back(), std::pair(fits, fits));
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i].second, fits);
+        if (i > 0) {
+            EXPECT_GE(calls[i].first, calls[i - 1].first);
+        }
+    }
+}
+
+// A refit that does not converge ends the analysis with status 2, naming
+// reader, modality and the first case whose leaving out gives that table, as
+// the case-by-case jackknife meets it, and how many cases give the same
+// table (the published two-modality study with its five rating levels:
+// reader R2 in modality M2 rated 4 target cases 3, c071 the first).
+TEST(ModelFomMatrix, AFailedRefitIsNamedWithTheCasesOfItsCell)
+{
+    if (!std::ifstream(VANDYKE_CASES)) GTEST_SKIP() << "no " << VANDYKE_CASES;
+    const study::CaseStudy s = vandyke_without({});
+    const study::Binning binning = six_categories(s);
+    ModelFomOptions options;
+    options.threads = 2;
+    const FomSpec fom = *parse_fom("model-auc");
+    const auto x = model_fom_matrix(s, binning, 1, fom, options);
     ASSERT_FALSE(x.ok());
     EXPECT_EQ(x.failure().status, 2);
-    EXPECT_NE(x.error().find("reader R2, modality M2, case c071 left out: the refit "
-                                     "failed: the fit did not converge"),
-              std::string::npos)
-        << x.error();
+    EXPECT_EQ(x.error(), "vandyke.csv: reader R2, modality M2, case c071 left out: the refit "
+                         "failed: the fit did not converge (the same table as without any of "
+                         "the 4 cases in category 3 \"3\" of target class 1, without "
+                         "localization)");
+    int same = 0;
+    for (const study::Reading& r : s.readings)
+        same += s.readers[r.reader] == "R2" && s.modalities[r.modality] == "M2" &&
+                s.truth[r.case_index] == 1 && r.rating == 3;
+    EXPECT_EQ(same, 4);
+    const auto slow = case_by_case_matrix(s, binning, 1, fom, options.fit);
+    ASSERT_FALSE(slow.ok());
+    EXPECT_EQ(x.error().rfind(slow.error(), 0), 0u) << slow.error();
 }

@@ -128,6 +128,10 @@ TEST(TextReport, ReferenceSection)
     r.classes.push_back(analyzed(
         two_case_matrix({{0.9}, {0.8}, {0.7}, {0.75}}, {{0.01}, {0.02}, {0.01}, {0.03}}), "R1"));
     const std::string text = format_text_report(r);
+    // One modality: the heading counts it in the singular.
+    EXPECT_NE(text.find("\nTarget class 1: 4 readers, 1 modality, 2 cases (0 normal, 0 target)\n"),
+              std::string::npos)
+        << text;
     const std::vector<std::string> lines = from_line(text, "Reference reader R1", 7);
     ASSERT_EQ(lines.size(), 7u);
     EXPECT_EQ(lines[0],

@@ -43,8 +43,8 @@ TEST(BinCommand, WritesOneDataFilePerReaderAndModalityAndShowsTheBinning)
         "Tables (NOLOC: lowest categories without localization; ratings of cases without and with "
         "a target):\n"
         "  file         reader  modality  NOLOC  no target  target\n"
-        "  01_R1_A.lrc  R1      A             3          2       3\n"
-        "  02_R1_B.lrc  R1      B             4          2       3\n"
+        "  01_R1_A.lrc  R1      A             2          2       3\n"
+        "  02_R1_B.lrc  R1      B             1          2       3\n"
         "  03_R2_A.lrc  R2      A             5          2       3\n"
         "  04_R2_B.lrc  R2      B             0          2       3\n"
         "\n"
@@ -79,6 +79,23 @@ TEST(BinCommand, CutpointsAndAnEmptyExistingFolder)
         << r.out;
     EXPECT_NE(read_text(dir.path() / "out" / "04_R2_B.lrc").find("NCAT: 2\nNOLOC: 0\n"),
               std::string::npos);
+}
+
+// One reader in one modality: every count of the summary in the singular
+// where it is one.
+TEST(BinCommand, CountsOfOneAreSingular)
+{
+    TempDir dir;
+    dir.write("one.csv", "reader,modality,case,truth,rating,localized\n"
+                         "R,A,n,0,1,\nR,A,t,1,2,1\n");
+    const RunResult r = bin(dir, {"one.csv", "--out", "out"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("one.csv: 1 reader, 1 modality, 2 cases (1 without a target, 1 with), "
+                          "2 ratings\n",
+                          0),
+              0u)
+        << r.out;
+    EXPECT_NE(r.out.find("\n1 data file written to out\n"), std::string::npos) << r.out;
 }
 
 struct Refused {

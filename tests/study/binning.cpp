@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/case_sim.h"
 #include "support/helpers.h"
 
 namespace {
@@ -81,11 +82,53 @@ TEST(BinningTables, HandCountedLrocStudyWithNolocPerTable)
     EXPECT_EQ(cells(b->tables[1]), "c(1,1)=1 c(3,1)=1 c(1,2)=1 c(5,2)=1 i(5,3)=1");
     EXPECT_EQ(cells(b->tables[2]), "c(1,1)=2 c(3,2)=1 c(5,2)=1 c(4,3)=1");
     EXPECT_EQ(cells(b->tables[3]), "c(4,1)=1 c(5,1)=1 c(1,2)=1 i(3,2)=1 c(2,3)=1");
-    // NOLOC: the categories below each table's first localized target reading.
-    EXPECT_EQ(r1a.noloc, 3);
-    EXPECT_EQ(b->tables[1].noloc, 4);
+    // NOLOC: up to each table's highest target reading without localization
+    // (R1 A: rating 2, category 3 holds no target; R1 B: rating 1), all
+    // categories without any localized one (R2 A), 0 without any unlocalized
+    // one (R2 B).
+    EXPECT_EQ(r1a.noloc, 2);
+    EXPECT_EQ(b->tables[1].noloc, 1);
     EXPECT_EQ(b->tables[2].noloc, 5);
     EXPECT_EQ(b->tables[3].noloc, 0);
+}
+
+// One table, one category per rating 1 to 6, hand-counted: NOLOC ends with
+// the highest category that holds a target without localization.
+TEST(BinningTables, NolocEndsWithTheHighestUnlocalizedTargetCategory)
+{
+    const auto noloc = [](const std::map<int, std::string>& targets) {
+        Result<BinnedStudy> b = bin_study(ladder(one_to(6), targets), {});
+        EXPECT_TRUE(b.ok()) << (b.ok() ? "" : b.error());
+        return b.ok() ? b->tables[0].noloc : -1;
+    };
+    // Category 2 holds no target: localization is recorded from it on.
+    EXPECT_EQ(noloc({{0, ""}, {2, "1"}, {4, "0"}}), 1);
+    EXPECT_EQ(noloc({{0, ""}, {1, ""}, {3, "1"}}), 2);
+    // Every target localized, none in categories 1 and 2.
+    EXPECT_EQ(noloc({{2, "1"}, {3, "0"}}), 0);
+    // No target localized (ROC data), none in categories 4 to 6.
+    EXPECT_EQ(noloc({{0, ""}, {2, ""}}), 6);
+
+    // Leaving out the only target of category NOLOC lowers it to the next
+    // category down with an unlocalized target, or to 0; leaving out the
+    // only localized target makes the table ROC data.
+    const CaseStudy s = ladder(one_to(6), {{0, ""}, {2, ""}, {4, "1"}});
+    const Binning b = binning_of(s);
+    Result<std::vector<varnel::Study>> full = make_tables(s, b);
+    ASSERT_TRUE(full.ok()) << full.error();
+    EXPECT_EQ((*full)[0].noloc, 3);
+    const std::vector<std::pair<int, int>> left_out_noloc{{2, 1}, {0, 3}, {4, 6}, {1, 3}};
+    for (const auto& [c, expected] : left_out_noloc) {
+        Result<std::vector<varnel::Study>> without = make_tables_without_case(s, b, c);
+        ASSERT_TRUE(without.ok()) << without.error();
+        EXPECT_EQ((*without)[0].noloc, expected) << "case " << c;
+        EXPECT_EQ(table_without((*full)[0], cell_of(s, b, s.readings[c])).noloc, expected)
+            << "case " << c;
+    }
+    const CaseStudy low = ladder(one_to(6), {{0, ""}, {4, "1"}});
+    Result<std::vector<varnel::Study>> without_low = make_tables_without_case(low, b, 0);
+    ASSERT_TRUE(without_low.ok()) << without_low.error();
+    EXPECT_EQ((*without_low)[0].noloc, 0);
 }
 
 TEST(BinningTables, LeaveOneOutKeepsTheFullStudysCategories)
@@ -96,7 +139,7 @@ TEST(BinningTables, LeaveOneOutKeepsTheFullStudysCategories)
     ASSERT_TRUE(without_t2.ok()) << without_t2.error();
     const varnel::Study& r1a = (*without_t2)[0];
     EXPECT_EQ(cells(r1a), "c(1,1)=1 c(2,1)=1 c(2,2)=1 i(5,2)=1");
-    EXPECT_EQ(r1a.noloc, 4);    // its first localized reading is gone
+    EXPECT_EQ(r1a.noloc, 2);    // its highest unlocalized target is still at 2
     EXPECT_EQ(r1a.targets, 2);  // class 2 has no case left but stays
 
     // The only rating 3 left out: category 3 stays, empty.
@@ -107,6 +150,87 @@ TEST(BinningTables, LeaveOneOutKeepsTheFullStudysCategories)
     EXPECT_EQ(cells((*t)[0]), "c(1,1)=2 c(2,1)=2");
     EXPECT_EQ(make_tables_without_case(three, binning_of(three), 5).error(),
               "t.csv: case index 5 is outside the study's 5 cases");
+}
+
+// Everything a table holds, for comparing two tables.
+std::string table_text(const varnel::Study& s)
+{
+    std::string text = s.observer + "|" + s.condition + "|" + s.replication + "|targets " +
+                       std::to_string(s.targets) + "|categories " + std::to_string(s.categories) +
+                       "|noloc " + std::to_string(s.noloc) + "|";
+    for (const std::string& label : s.labels)
+        text += label + ",";
+    // Every count, also those outside the table's categories and targets.
+    for (const auto& [tag, t] : {std::pair{'c', &s.correct}, std::pair{'i', &s.incorrect}})
+        for (std::size_t j = 0; j < std::size(t->v); ++j)
+            if (t->v[j] != 0)
+                text += " " + std::string(1, tag) + std::to_string(j) + "=" +
+                        std::to_string(t->v[j]);
+    return text;
+}
+
+// Each table without each reading in turn, from the table alone, is the
+// table make_tables_without_case makes for that reading's case.
+void expect_tables_without_each_reading(const CaseStudy& s, const Binning& b)
+{
+    Result<std::vector<varnel::Study>> full = make_tables(s, b);
+    ASSERT_TRUE(full.ok()) << full.error();
+    const int modalities = static_cast<int>(s.modalities.size());
+    for (int c = 0; c < static_cast<int>(s.cases.size()); ++c) {
+        Result<std::vector<varnel::Study>> without = make_tables_without_case(s, b, c);
+        ASSERT_TRUE(without.ok()) << without.error();
+        for (const Reading& r : s.readings) {
+            if (r.case_index != c)
+                continue;
+            const std::size_t t = static_cast<std::size_t>(r.reader) * modalities + r.modality;
+            EXPECT_EQ(table_text(table_without((*full)[t], cell_of(s, b, r))),
+                      table_text((*without)[t]))
+                << s.source << ": case " << s.cases[c] << ", table " << t;
+        }
+    }
+}
+
+TEST(BinningTables, ATableWithoutOneReadingIsTheLeaveOneOutTable)
+{
+    // Hand-counted tables with NOLOC 2, 1, 5 and 0.
+    const CaseStudy two = study_from(study_test::two_reader_lroc_csv);
+    expect_tables_without_each_reading(two, binning_of(two));
+    // Its reader R1 in modality A without t2 (class 2, correctly localized
+    // at rating 4): NOLOC stays 2.
+    Result<std::vector<varnel::Study>> r1a = make_tables(two, binning_of(two));
+    ASSERT_TRUE(r1a.ok());
+    const Cell t2{4, 3, Localization::correct};
+    EXPECT_EQ(cell_of(two, binning_of(two), two.readings[3]), t2);
+    const varnel::Study without_t2 = table_without((*r1a)[0], t2);
+    EXPECT_EQ(cells(without_t2), "c(1,1)=1 c(2,1)=1 c(2,2)=1 i(5,2)=1");
+    EXPECT_EQ(without_t2.noloc, 2);
+
+    // ROC data with cutpoints that leave categories empty.
+    const CaseStudy roc = ladder({1, 2, 3, 4, 5, 6, 7, 8}, {{1, ""}, {4, ""}, {7, ""}});
+    expect_tables_without_each_reading(roc, binning_of(roc, {{0.5, 2.5, 4.5, 6.5, 9}, 10}));
+    // Every target localized, none in the lowest categories.
+    const CaseStudy localized = ladder({1, 2, 3, 4, 5, 6}, {{3, "1"}, {4, "0"}, {5, "1"}});
+    expect_tables_without_each_reading(localized, binning_of(localized));
+
+    // A drawn study: three readers, two modalities, two target classes,
+    // target ratings at or below -0.3 unmarked; quantile categories with the
+    // no-localization group, and cutpoints above it.
+    case_sim::Design d;
+    d.readers = 3;
+    d.modalities = 2;
+    d.normal_cases = 15;
+    d.target_cases = {12, 8};
+    d.targets = case_sim::same_targets(2, 2, {1.2, 1.0, 0.2});
+    d.no_mark_at_or_below = -0.3;
+    d.seed = 3;
+    const case_sim::Simulation sim = case_sim::simulate(d);
+    ASSERT_TRUE(sim.error.empty()) << sim.error;
+    const CaseStudy drawn = study_from(case_sim::csv_text(sim));
+    const Binning quantiles = binning_of(drawn, {{}, 5});
+    ASSERT_TRUE(quantiles.noloc_group);
+    expect_tables_without_each_reading(drawn, quantiles);
+    expect_tables_without_each_reading(
+        drawn, binning_of(drawn, {{quantiles.upper[0], quantiles.upper[0] + 0.4, 1.0, 2.0}, 10}));
 }
 
 TEST(BinningTables, TargetClassesUpToTheHighestTruthStayInEvenWithoutCases)

@@ -72,7 +72,8 @@ int run_bin(const BinArguments& args)
     if (!names)
         return fail(names.error());
     std::fputs(format_binning(*study, *binned, *names).c_str(), stdout);
-    std::printf("\n%zu data files written to %s\n", names->size(), args.out.c_str());
+    std::printf("\n%zu data file%s written to %s\n", names->size(), names->size() == 1 ? "" : "s",
+                args.out.c_str());
     return 0;
 }
 

@@ -123,7 +123,8 @@ at and up to false-positive fraction X, 0 < X <= 1), and from the LROC model
 fitted to each reader x modality table (binned as by the bin command):
 model-auc, model-alroc, model-loc and model-pcl@X.  The jackknife leaves out
 one case at a time (model-based FOMs: every table refitted, warm-started from
-its full fit).  Two or more modalities: Obuchowski-Rockette analysis with
+its full fit, once for all cases that share a category, truth and
+localization in it).  Two or more modalities: Obuchowski-Rockette analysis with
 Hillis's degrees of freedom; with --reference, the other readers against that
 reader in each modality.  Exit status 0 done, 1 bad input, options or design,
 2 a fit or refit that failed.)";

@@ -42,7 +42,7 @@ RunResult run(const std::string& program, const std::vector<std::string>& args,
 
 // Two readers, two modalities, five cases (two target classes), ratings 1 to
 // 5: each reader and modality has its own extent of target ratings without
-// localization (NOLOC 3, 4, 5 and 0 with one category per rating).
+// localization (NOLOC 2, 1, 5 and 0 with one category per rating).
 extern const char* const two_reader_lroc_csv;
 
 // The study in CSV text; the test fails (and the study is empty) when it does
