@@ -48,21 +48,17 @@ double uniform(std::mt19937_64& g)
 // The start of a refit of a table whose empty categories prepare() dropped:
 // the observed estimate with the boundary above each dropped category
 // removed (the one below for a dropped top category), so that each kept
-// category keeps its upper boundary.
+// category but the highest keeps its upper boundary.
 Parameters start_without(const Parameters& estimate, const bool* kept, int categories)
 {
+    int top = categories;
+    while (top > 1 && !kept[top])
+        --top;
     Parameters s = estimate;
     int n = 0;
-    for (int k = 1; k <= categories - 1; ++k) {
-        if (!kept[k])
-            continue;
-        // The upper boundary of a kept category, unless no kept category is above it.
-        bool above = false;
-        for (int m = k + 1; m <= categories; ++m)
-            above = above || kept[m];
-        if (above)
+    for (int k = 1; k < top; ++k)
+        if (kept[k])
             s.bounds[n++] = estimate.bounds[k - 1];
-    }
     for (int i = n; i < max_categories; ++i)
         s.bounds[i] = 0.0;
     return s;
@@ -162,7 +158,8 @@ Expected<CellProbabilities> cell_probabilities(const PreparedStudy& prepared,
 }
 
 // Each case of a distribution picks the first cell whose cumulative
-// probability exceeds a uniform number times the total.
+// probability exceeds a uniform number times the total; the cost grows with
+// the number of cases.
 Study draw_table(const PreparedStudy& prepared, const CellProbabilities& cells,
                  std::uint64_t seed, std::uint64_t replicate)
 {
@@ -180,7 +177,7 @@ Study draw_table(const PreparedStudy& prepared, const CellProbabilities& cells,
         double cumulative[2 * max_categories];
         int* count[2 * max_categories];
         long long drawn[2 * max_categories] = {};
-        int cellsn = 0, last = 0;
+        int ncell = 0, last = 0;
         double total = 0.0;
         for (int k = 1; k <= nc; ++k) {
             for (const bool correct : {false, true}) {
@@ -189,19 +186,19 @@ Study draw_table(const PreparedStudy& prepared, const CellProbabilities& cells,
                     continue;
                 total += pr > 0.0 ? pr : 0.0;
                 if (pr > 0.0)
-                    last = cellsn;
-                cumulative[cellsn] = total;
-                count[cellsn++] = correct ? &s.correct(k, m) : &s.incorrect(k, m);
+                    last = ncell;
+                cumulative[ncell] = total;
+                count[ncell++] = correct ? &s.correct(k, m) : &s.incorrect(k, m);
             }
         }
         const long long images = static_cast<long long>(prepared.counts.images[j - 1]);
         for (long long n = 0; n < images && total > 0.0; ++n) {
             const double u = uniform(g) * total;
-            const int c = static_cast<int>(std::upper_bound(cumulative, cumulative + cellsn, u) -
+            const int c = static_cast<int>(std::upper_bound(cumulative, cumulative + ncell, u) -
                                            cumulative);
             ++drawn[std::min(c, last)];
         }
-        for (int c = 0; c < cellsn; ++c)
+        for (int c = 0; c < ncell; ++c)
             *count[c] = static_cast<int>(std::min<long long>(drawn[c], INT_MAX));
     }
     return s;
@@ -258,7 +255,8 @@ Expected<BootstrapGoodnessOfFit> bootstrap_goodness_of_fit(const PreparedStudy& 
                 const int i = next.fetch_add(1);
                 if (i >= options.replicates)
                     return;
-                outcome[static_cast<std::size_t>(i)] = run_replicate(job, static_cast<std::uint64_t>(i), ws);
+                outcome[static_cast<std::size_t>(i)] =
+                    run_replicate(job, static_cast<std::uint64_t>(i), ws);
             }
         } catch (...) {
             if (!faulted.exchange(true))
