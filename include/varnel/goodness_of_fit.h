@@ -1,7 +1,14 @@
 // Goodness of fit by parametric bootstrap: tables drawn from the fitted
 // model, each refitted, and the share of their statistics at least the
-// observed one.  Valid also for sparse tables, where the chi-square
-// approximation of ChiSquareTests (varnel/summary.h) is not.
+// observed one; an alternative to the chi-square approximation of
+// ChiSquareTests (varnel/summary.h).
+// Measured on 1000 tables drawn from the model (1 target, 6 categories,
+// NOLOC 1, 500 replicates each; bench/gof_uniformity): with 100 + 100 cases
+// the p-values are uniform, <= 0.05 for 5.1% of the tables with either
+// statistic (the deviance's chi-square p-value: 6.6%); with 30 + 30 cases
+// they lean to small values, <= 0.05 for 5.7% (Pearson) and 6.5%
+// (deviance), an effect of drawing at the estimate instead of the true
+// point: drawn at the true point they are uniform there too.
 //
 //     auto fitted = varnel::fit(*prepared, settings, workspace);
 //     varnel::BootstrapOptions options;            // 1000 replicates, seed 1

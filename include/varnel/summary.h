@@ -32,9 +32,13 @@ struct LikelihoodStatistics {
 // one cell.  Example: 6 categories, 1 target, NOLOC 1: 6 + (1 + 2 x 5) cells,
 // 2 distributions, 5 + 2 parameters: 8 degrees of freedom (3 for the ratings
 // alone).  A p-value is NaN when its degrees of freedom are 0 or fewer or the
-// statistic is not a number.  The chi-square approximation needs enough
-// expected counts per cell; for sparse tables the parametric bootstrap
-// (varnel/goodness_of_fit.h) is the sounder test.
+// statistic is not a number.
+// How well the approximation holds, measured on 1000 tables drawn from the
+// model (1 target, 6 categories, NOLOC 1; bench/gof_uniformity): with
+// 100 + 100 cases the Pearson p-value is <= 0.05 for 4.5% of the tables,
+// the deviance's for 6.6% (its p-values lean to small values); with 30 + 30
+// cases 4.5% and 4.8%, the deviance's p-values still far from uniform.  The
+// parametric bootstrap (varnel/goodness_of_fit.h) is the alternative.
 struct ChiSquareTests {
     int cells = 0;          // with the localization outcomes
     int cells_ratings = 0;  // of the ratings alone
