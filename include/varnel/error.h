@@ -17,6 +17,7 @@ enum class ErrorKind {
     bad_settings,        // a chance value outside 0 to 1
     numerical_stop,      // the integration could not go on ("Too many steps in Romberg
                          // integration", "polint error")
+    not_converged,       // a step that needs a converged fit was given one that did not converge
 };
 
 struct Error {

@@ -4,6 +4,7 @@
 #include "varnel/error.h"
 #include "varnel/fit.h"
 #include "varnel/format.h"
+#include "varnel/goodness_of_fit.h"
 #include "varnel/printer.h"
 #include "varnel/report.h"
 #include "varnel/study.h"

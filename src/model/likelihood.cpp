@@ -144,6 +144,30 @@ void pearson_statistics(const ModelSpec& spec, const FitCounts& counts, const Bo
     chi2 = sum0 + sum2;
 }
 
+// Every cell of a distribution with images enters both sums, zero counts
+// included (Pearson adds the expected count, the deviance nothing).  The
+// Pearson sum's test for a zero expected count never skips a cell after
+// category_probabilities, which floors every probability at 1e-8, so the
+// count needs no look at the probabilities.
+StatisticCells statistic_cells(const ModelSpec& spec, const FitCounts& counts) {
+    const int nc = spec.categories;
+    const int nd = spec.distributions;
+    StatisticCells c;
+    if (nontarget_total(spec, counts) != 0.0) {
+        c.with_localization += nc;
+        c.ratings += nc;
+        ++c.distributions;
+    }
+    for (int j = 1; j <= nd - 1; ++j) {
+        if (target_total(spec, counts, j) == 0.0) continue;
+        const int localized = spec.q(j) == 1.0 ? 0 : nc - spec.noloc;
+        c.with_localization += nc + localized;
+        c.ratings += nc;
+        ++c.distributions;
+    }
+    return c;
+}
+
 LikelihoodStatistics likelihood_statistics(const ModelSpec& spec, const FitCounts& counts,
                                            const double* a, const double* b, const double* z,
                                            CategoryTables& work, numeric::Romberg& romberg) {

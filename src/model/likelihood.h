@@ -21,6 +21,17 @@ void pearson_statistics(const ModelSpec& spec, const FitCounts& counts, const Bo
                         const BoundaryTable& ild, const BoundaryTable& cld, double& chi1,
                         double& chi2);
 
+// The cells the statistics above sum over, counted as they count them: for
+// the statistics 1 (with localization outcomes) and 2 (ratings alone), and
+// the distributions with images (each fixes its own total).  A distribution
+// without images has no cells.
+struct StatisticCells {
+    int with_localization = 0;
+    int ratings = 0;
+    int distributions = 0;
+};
+StatisticCells statistic_cells(const ModelSpec& spec, const FitCounts& counts);
+
 // All six statistics at the point (a, b, z) from the model without
 // derivatives; a(ndist) and b(ndist) must be 0 and 1.
 LikelihoodStatistics likelihood_statistics(const ModelSpec& spec, const FitCounts& counts,

@@ -1,6 +1,8 @@
 // The statistics after the fit, and the report sequence that shows them.
 #include "report/blocks.h"
 
+#include <limits>
+
 #include "model/likelihood.h"
 #include "varnel/report.h"
 
@@ -36,6 +38,11 @@ void summarize(const PreparedStudy& prepared, const FitResult& fit, Summary& s, 
     } catch (const numeric::NumericalStop& stop) {
         s.likelihood_error = Error{ErrorKind::numerical_stop, 0, stop.message()};
     }
+    if (s.likelihood_error) {
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        s.likelihood = {nan, nan, nan, nan, nan, nan};
+    }
+    s.chi_square = chi_square_tests(prepared, s.likelihood);
     s.correlation = fit.covariance;
     report::correlation_matrix(s.correlation, spec.parameters);
     s.curves.reset();
