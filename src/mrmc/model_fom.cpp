@@ -84,26 +84,27 @@ Fitted fit_one(const Study& table, const FomSpec& fom, int t, const FitSettings&
 
 }  // namespace
 
-Result<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binning& binning,
-                                   int t, const FomSpec& fom, const ModelFomOptions& options)
+Expected<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binning& binning,
+                                     int t, const FomSpec& fom, const ModelFomOptions& options)
 {
-    Result<ClassCases> chosen = class_cases(s, t);
+    Expected<ClassCases> chosen = class_cases(s, t);
     if (!chosen)
-        return chosen.failure();
+        return chosen.error();
     const ClassCases& cc = chosen.value();
     const int nr = static_cast<int>(s.readers.size());
     const int nm = static_cast<int>(s.modalities.size());
     const int ntables = nr * nm;
     const int nk = static_cast<int>(cc.cases.size());
 
-    study::Result<std::vector<Study>> tables = study::make_tables(s, binning);
+    Expected<std::vector<Study>> tables = study::make_tables(s, binning);
     if (!tables)
-        return Error{tables.error()};
+        return tables.error();
 
     FomMatrix x = empty_fom_matrix(s, cc, t, fom);
     const auto where = [&](int i) {
         return "reader " + s.readers[i / nm] + ", modality " + s.modalities[i % nm];
     };
+    const auto cancelled = [&] { return options.cancel != nullptr && options.cancel->load(); };
     int done = 0;
     const int total = ntables * (1 + nk);
     auto progress = [&](int fits) {
@@ -117,10 +118,12 @@ Result<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binni
         [&](int i, Workspace& ws) {
             full[i] = fit_one((*tables)[i], fom, t, options.fit, ws, nullptr);
         },
-        [&](int n, int) { progress(n); });
+        [&](int n, int) { progress(n); }, options.cancel);
+    if (cancelled())
+        return cancelled_error();
     for (int i = 0; i < ntables; ++i) {
         if (!full[i].failure.empty())
-            return Error{s.source + ": " + where(i) + ": the fit failed: " + full[i].failure, 2};
+            return fit_error(s.source + ": " + where(i) + ": the fit failed: " + full[i].failure);
         x.theta[i / nm][i % nm] = full[i].fom;
     }
     done = ntables;
@@ -130,13 +133,13 @@ Result<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binni
     study::run_parallel(
         nk, options.threads,
         [&](int k, Workspace& ws) {
-            study::Result<std::vector<Study>> without =
+            Expected<std::vector<Study>> without =
                 study::make_tables_without_case(s, binning, cc.cases[k]);
             if (!without) {
-                failures[k] = without.error();
+                failures[k] = without.error().message;
                 return;
             }
-            for (int i = 0; i < ntables; ++i) {
+            for (int i = 0; i < ntables && !cancelled(); ++i) {
                 const Study& table = (*without)[i];
                 // A category that lost its only case changes the parameters: start cold.
                 const Parameters* start = &full[i].estimate;
@@ -151,10 +154,12 @@ Result<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binni
                 x.jackknife[i / nm][i % nm][k] = f.fom;
             }
         },
-        [&](int n, int) { progress(done + n * ntables); });
+        [&](int n, int) { progress(done + n * ntables); }, options.cancel);
+    if (cancelled())
+        return cancelled_error();
     for (int k = 0; k < nk; ++k)
         if (!failures[k].empty())
-            return Error{s.source + ": " + failures[k], 2};
+            return fit_error(s.source + ": " + failures[k]);
     return x;
 }
 

@@ -4,10 +4,11 @@
 // warm-started from the fit of the full table.
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 #include "mrmc/jackknife.h"
-#include "study/binning.h"
+#include "varnel/binning.h"
 #include "varnel/fit.h"
 
 namespace varnel::mrmc {
@@ -26,14 +27,17 @@ struct ModelFomOptions {
     int threads = 1;
     // Called now and then with the numbers of fits done and in all.
     std::function<void(int, int)> progress;
+    // Once true, no further fit starts and the matrix is a cancelled error.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // The FOM matrix of target class `target_class` from fits of the tables
 // binned with `binning`.  A fit that fails or does not converge, of a full
 // table or a refit, is an error with status 2 naming reader, modality and
-// (for a refit) the case left out.
-Result<FomMatrix> model_fom_matrix(const study::CaseStudy& study, const study::Binning& binning,
-                                   int target_class, const FomSpec& fom,
-                                   const ModelFomOptions& options);
+// (for a refit) the case left out; a cancellation (checked between fits) is
+// a cancelled error.
+Expected<FomMatrix> model_fom_matrix(const study::CaseStudy& study, const study::Binning& binning,
+                                     int target_class, const FomSpec& fom,
+                                     const ModelFomOptions& options);
 
 }  // namespace varnel::mrmc

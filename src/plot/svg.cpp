@@ -6,7 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-namespace plot {
+namespace varnel::plot {
 
 std::string xml_escape(const std::string& s) {
     std::string out;
@@ -155,4 +155,4 @@ std::string render_svg(const Report& rep) {
     return doc;
 }
 
-}  // namespace plot
+}  // namespace varnel::plot

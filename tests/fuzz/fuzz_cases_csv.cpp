@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "study/binning.h"
-#include "study/case_reader.h"
-#include "study/data_file.h"
+#include "varnel/binning.h"
+#include "varnel/cases.h"
+#include "varnel/data_file.h"
 
 namespace {
 
@@ -64,14 +64,14 @@ void check_tables(const CaseStudy& study, const std::vector<varnel::Study>& tabl
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    Result<CaseStudy> study = parse_cases(text, "fuzz.csv");
+    varnel::Expected<CaseStudy> study = parse_cases(text, "fuzz.csv");
     if (!study)
         return 0;
-    Result<BinnedStudy> binned = bin_study(*study, BinningOptions{});
+    varnel::Expected<BinnedStudy> binned = bin_study(*study, BinningOptions{});
     if (!binned)
         return 0;
     check_tables(*study, binned->tables, -1);
-    Result<std::vector<varnel::Study>> without =
+    varnel::Expected<std::vector<varnel::Study>> without =
         make_tables_without_case(*study, binned->binning, 0);
     require(without.ok());
     check_tables(*study, *without, 0);

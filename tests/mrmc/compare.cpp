@@ -43,8 +43,8 @@ CompareOptions options_for(const char* fom, int target = 0, const char* referenc
 TEST(Compare, OneAnalysisPerTargetClass)
 {
     const auto s = mrmc_test::parse_cases(study_csv({"M1", "M2"}), "two.csv");
-    Result<CompareResult> r = compare_cases(s, options_for("pcl@0.5"));
-    ASSERT_TRUE(r) << r.error();
+    varnel::Expected<CompareResult> r = compare_cases(s, options_for("pcl@0.5"));
+    ASSERT_TRUE(r) << r.error().message;
     EXPECT_TRUE(r.value().several_target_classes);
     EXPECT_EQ(r.value().source, "two.csv");
     ASSERT_EQ(r.value().classes.size(), 2u);
@@ -53,7 +53,7 @@ TEST(Compare, OneAnalysisPerTargetClass)
     EXPECT_EQ(r.value().classes[1].matrix.cases.size(), 5u);
     EXPECT_TRUE(r.value().classes[1].modalities);
 
-    Result<CompareResult> only2 = compare_cases(s, options_for("pcl@0.5", 2));
+    varnel::Expected<CompareResult> only2 = compare_cases(s, options_for("pcl@0.5", 2));
     ASSERT_TRUE(only2);
     ASSERT_EQ(only2.value().classes.size(), 1u);
     EXPECT_TRUE(only2.value().several_target_classes);
@@ -63,8 +63,8 @@ TEST(Compare, OneAnalysisPerTargetClass)
 TEST(Compare, ReferenceReaderInOneModality)
 {
     const auto s = mrmc_test::parse_cases(study_csv({"M1"}), "one.csv");
-    Result<CompareResult> r = compare_cases(s, options_for("wilcoxon", 1, "C"));
-    ASSERT_TRUE(r) << r.error();
+    varnel::Expected<CompareResult> r = compare_cases(s, options_for("wilcoxon", 1, "C"));
+    ASSERT_TRUE(r) << r.error().message;
     const ClassAnalysis& c = r.value().classes[0];
     EXPECT_FALSE(c.modalities);
     ASSERT_EQ(c.references.size(), 1u);
@@ -97,9 +97,9 @@ TEST(Compare, ChecksComeFirstAndNameTheFile)
          "two.csv: the study has no target cases"},
     };
     for (const Case& c : cases) {
-        Result<CompareResult> r = compare_cases(c.study, c.options);
+        varnel::Expected<CompareResult> r = compare_cases(c.study, c.options);
         ASSERT_FALSE(r) << c.what;
-        EXPECT_EQ(r.error().rfind(c.says, 0), 0u) << c.what << ": " << r.error();
+        EXPECT_EQ(r.error().message.rfind(c.says, 0), 0u) << c.what << ": " << r.error().message;
     }
 }
 

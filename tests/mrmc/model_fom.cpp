@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "sim/case_sim.h"
-#include "study/case_reader.h"
+#include "varnel/cases.h"
 #include "varnel/summary.h"
 
 using namespace varnel;
@@ -120,7 +120,7 @@ TEST(ModelFomMatrix, FitsAndRefitsAsColdFitsGiveThem)
     const auto fom = parse_fom("model-alroc");
     ASSERT_TRUE(fom.ok());
     const auto x = model_fom_matrix(s, binning, 1, *fom, options);
-    ASSERT_TRUE(x.ok()) << x.error();
+    ASSERT_TRUE(x.ok()) << x.error().message;
     EXPECT_EQ(x->cases.size(), 80u);
     EXPECT_EQ(x->normal_cases, 40);
 
@@ -179,9 +179,9 @@ TEST(ModelFomMatrix, AFailedRefitIsNamed)
     options.threads = 2;
     const auto x = model_fom_matrix(*s, binning, 1, *parse_fom("model-auc"), options);
     ASSERT_FALSE(x.ok());
-    EXPECT_EQ(x.failure().status, 2);
-    EXPECT_NE(x.error().find("reader R2, modality M2, case c071 left out: the refit "
+    EXPECT_EQ(x.error().status, 2);
+    EXPECT_NE(x.error().message.find("reader R2, modality M2, case c071 left out: the refit "
                                      "failed: the fit did not converge"),
               std::string::npos)
-        << x.error();
+        << x.error().message;
 }

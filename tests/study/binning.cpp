@@ -1,6 +1,6 @@
 // Binning into rating categories: each rule, NOLOC per table, the mixing
 // errors and leave-one-out, with counts checked against hand-counted studies.
-#include "study/binning.h"
+#include "varnel/binning.h"
 
 #include <map>
 
@@ -51,21 +51,21 @@ std::vector<double> one_to(int n)
 
 Binning binning_of(const CaseStudy& s, const BinningOptions& o = {})
 {
-    Result<Binning> b = make_binning(s, o);
-    EXPECT_TRUE(b.ok()) << (b.ok() ? "" : b.error());
+    varnel::Expected<Binning> b = make_binning(s, o);
+    EXPECT_TRUE(b.ok()) << (b.ok() ? "" : b.error().message);
     return b.ok() ? *b : Binning{};
 }
 
 std::string error_of(const CaseStudy& s, const BinningOptions& o = {})
 {
-    Result<BinnedStudy> b = bin_study(s, o);
-    return b.ok() ? "(binned)" : b.error();
+    varnel::Expected<BinnedStudy> b = bin_study(s, o);
+    return b.ok() ? "(binned)" : b.error().message;
 }
 
 TEST(BinningTables, HandCountedLrocStudyWithNolocPerTable)
 {
-    Result<BinnedStudy> b = bin_study(study_from(study_test::two_reader_lroc_csv), {});
-    ASSERT_TRUE(b.ok()) << b.error();
+    varnel::Expected<BinnedStudy> b = bin_study(study_from(study_test::two_reader_lroc_csv), {});
+    ASSERT_TRUE(b.ok()) << b.error().message;
     EXPECT_EQ(b->binning.rule, BinningRule::distinct_ratings);
     ASSERT_EQ(b->tables.size(), 4u);
     const varnel::Study& r1a = b->tables[0];
@@ -92,8 +92,8 @@ TEST(BinningTables, LeaveOneOutKeepsTheFullStudysCategories)
 {
     const CaseStudy s = study_from(study_test::two_reader_lroc_csv);
     const Binning full = binning_of(s);
-    Result<std::vector<varnel::Study>> without_t2 = make_tables_without_case(s, full, 3);
-    ASSERT_TRUE(without_t2.ok()) << without_t2.error();
+    varnel::Expected<std::vector<varnel::Study>> without_t2 = make_tables_without_case(s, full, 3);
+    ASSERT_TRUE(without_t2.ok()) << without_t2.error().message;
     const varnel::Study& r1a = (*without_t2)[0];
     EXPECT_EQ(cells(r1a), "c(1,1)=1 c(2,1)=1 c(2,2)=1 i(5,2)=1");
     EXPECT_EQ(r1a.noloc, 4);    // its first localized reading is gone
@@ -101,20 +101,20 @@ TEST(BinningTables, LeaveOneOutKeepsTheFullStudysCategories)
 
     // The only rating 3 left out: category 3 stays, empty.
     const CaseStudy three = ladder({1, 2, 3, 1, 2});
-    Result<std::vector<varnel::Study>> t = make_tables_without_case(three, binning_of(three), 2);
-    ASSERT_TRUE(t.ok()) << t.error();
+    varnel::Expected<std::vector<varnel::Study>> t = make_tables_without_case(three, binning_of(three), 2);
+    ASSERT_TRUE(t.ok()) << t.error().message;
     EXPECT_EQ((*t)[0].categories, 3);
     EXPECT_EQ(cells((*t)[0]), "c(1,1)=2 c(2,1)=2");
-    EXPECT_EQ(make_tables_without_case(three, binning_of(three), 5).error(),
+    EXPECT_EQ(make_tables_without_case(three, binning_of(three), 5).error().message,
               "t.csv: case index 5 is outside the study's 5 cases");
 }
 
 TEST(BinningTables, TargetClassesUpToTheHighestTruthStayInEvenWithoutCases)
 {
-    Result<BinnedStudy> b = bin_study(study_from("reader,modality,case,truth,rating\n"
-                                                 "R,A,a,1,1\nR,A,b,3,2\nR,A,c,0,1\n"),
-                                      {});
-    ASSERT_TRUE(b.ok()) << b.error();
+    varnel::Expected<BinnedStudy> b = bin_study(study_from("reader,modality,case,truth,rating\n"
+                                                           "R,A,a,1,1\nR,A,b,3,2\nR,A,c,0,1\n"),
+                                                {});
+    ASSERT_TRUE(b.ok()) << b.error().message;
     EXPECT_EQ(b->tables[0].targets, 3);
     EXPECT_EQ(b->tables[0].noloc, 2);  // no localization column: ROC data
     EXPECT_EQ(cells(b->tables[0]), "c(1,1)=1 c(1,2)=1 c(2,4)=1");
@@ -130,8 +130,8 @@ TEST(BinningRules, CutpointsBoundCategoriesFromAboveAndEmptyOnesStay)
     EXPECT_EQ(category_of(b, 1.5000001), 2);
     EXPECT_EQ(category_of(b, 2.5), 2);
     EXPECT_EQ(category_of(b, 5.1), 4);
-    Result<std::vector<varnel::Study>> t = make_tables(s, b);
-    ASSERT_TRUE(t.ok()) << t.error();
+    varnel::Expected<std::vector<varnel::Study>> t = make_tables(s, b);
+    ASSERT_TRUE(t.ok()) << t.error().message;
     EXPECT_EQ((*t)[0].categories, 4);
     EXPECT_EQ(cells((*t)[0]), "c(1,1)=2 c(2,1)=2 c(4,1)=1");
 }
@@ -167,8 +167,8 @@ TEST(BinningRules, QuantilesOfAllRatingsNeverSplitTies)
     EXPECT_EQ(merged.labels, (std::vector<std::string>{"<=1", "(1,2]", ">2"}));
 
     // Without any localization the study is ROC data: NOLOC = categories.
-    Result<BinnedStudy> roc = bin_study(ladder(one_to(40), {{3, ""}, {30, ""}}), {{}, 4});
-    ASSERT_TRUE(roc.ok()) << roc.error();
+    varnel::Expected<BinnedStudy> roc = bin_study(ladder(one_to(40), {{3, ""}, {30, ""}}), {{}, 4});
+    ASSERT_TRUE(roc.ok()) << roc.error().message;
     EXPECT_EQ(roc->tables[0].noloc, 4);
 }
 
@@ -178,8 +178,8 @@ TEST(BinningRules, UnlocalizedTargetRatingsFormTheLowestQuantileCategory)
     // 30 with.  Category 1 holds ratings <= 5; ratings 6 to 30 (25) are cut
     // nearest their terciles 8.33 and 16.67: after 13 (8 readings) and 22 (17).
     const std::map<int, std::string> targets{{2, ""}, {4, ""}, {9, "1"}, {19, "0"}, {29, "1"}};
-    Result<BinnedStudy> b = bin_study(ladder(one_to(30), targets), {{}, 4});
-    ASSERT_TRUE(b.ok()) << b.error();
+    varnel::Expected<BinnedStudy> b = bin_study(ladder(one_to(30), targets), {{}, 4});
+    ASSERT_TRUE(b.ok()) << b.error().message;
     EXPECT_TRUE(b->binning.noloc_group);
     EXPECT_EQ(b->binning.labels, (std::vector<std::string>{"<=5", "(5,13]", "(13,22]", ">22"}));
     EXPECT_EQ(b->tables[0].noloc, 1);

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "study/case_reader.h"
+#include "varnel/cases.h"
 
 namespace study_test {
 
@@ -104,7 +104,7 @@ RunResult run(const std::string& program, const std::vector<std::string>& args, 
 varnel::study::CaseStudy study_from(const std::string& csv)
 {
     auto study = varnel::study::parse_cases(csv, "t.csv");
-    EXPECT_TRUE(study.ok()) << (study.ok() ? "" : study.error());
+    EXPECT_TRUE(study.ok()) << (study.ok() ? "" : study.error().message);
     return study.ok() ? *study : varnel::study::CaseStudy{};
 }
 

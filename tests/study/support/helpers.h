@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "study/cases.h"
+#include "varnel/cases.h"
 
 namespace study_test {
 

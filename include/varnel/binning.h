@@ -29,8 +29,8 @@
 #include <string>
 #include <vector>
 
-#include "study/cases.h"
-#include "study/result.h"
+#include "varnel/cases.h"
+#include "varnel/error.h"
 #include "varnel/study.h"
 
 namespace varnel::study {
@@ -58,13 +58,17 @@ struct Binning {
 struct BinnedStudy {
     Binning binning;
     std::vector<Study> tables;  // reader-major: reader 1 modality 1, reader 1 modality 2, ...
+    // With bin_study, per table: the name of its data file and the file's text
+    // (data_file.h), as the bin command writes them.
+    std::vector<std::string> file_names;
+    std::vector<std::string> data_files;
 };
 
 // The category (1-based) of a rating.
 int category_of(const Binning& binning, double rating);
 
 // The categories of a study by the rules above.
-Result<Binning> make_binning(const CaseStudy& study, const BinningOptions& options);
+Expected<Binning> make_binning(const CaseStudy& study, const BinningOptions& options);
 
 // One table per reader and modality with the given categories: observer =
 // reader, condition = modality, replication "1", targets = the highest truth
@@ -75,15 +79,24 @@ Result<Binning> make_binning(const CaseStudy& study, const BinningOptions& optio
 // Errors: a reader without ratings in a modality, a category mixing target
 // readings with and without localization, or one without localization above
 // one with it.
-Result<std::vector<Study>> make_tables(const CaseStudy& study, const Binning& binning);
+Expected<std::vector<Study>> make_tables(const CaseStudy& study, const Binning& binning);
 
 // The same tables with every reading of one case left out (jackknife), binned
 // with the categories of the full study.  targets stays the highest truth of
 // the full study; NOLOC is found again from the remaining readings.
-Result<std::vector<Study>> make_tables_without_case(const CaseStudy& study, const Binning& binning,
+Expected<std::vector<Study>> make_tables_without_case(const CaseStudy& study, const Binning& binning,
                                                     int case_index);
 
-// make_binning, then make_tables.
-Result<BinnedStudy> bin_study(const CaseStudy& study, const BinningOptions& options);
+// The work of the bin command: make_binning, then make_tables, then each
+// table's data file name and text.
+Expected<BinnedStudy> bin_study(const CaseStudy& study, const BinningOptions& options);
+
+// What the bin command prints: the study's size; the categories with their
+// labels, exact rating ranges and numbers of ratings; one line per table with
+// its reader, modality, NOLOC and numbers of ratings of cases without and
+// with a target.  `file_names` (one per table, or empty) adds the file each
+// table was saved in.
+std::string format_binning(const CaseStudy& study, const BinnedStudy& binned,
+                           const std::vector<std::string>& file_names);
 
 }  // namespace varnel::study
