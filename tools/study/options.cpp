@@ -134,6 +134,8 @@ extern "C" void on_interrupt(int signal)
 
 }  // namespace
 
+// A signal ignored when the program starts (a background job of a script,
+// nohup) stays ignored.
 void catch_interrupts()
 {
     static_assert(std::atomic<bool>::is_always_lock_free);
@@ -141,8 +143,11 @@ void catch_interrupts()
     action.sa_handler = on_interrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESETHAND;  // a second signal is not caught
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction before {};
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+            sigaction(signal, &action, nullptr);
+    }
 }
 
 const std::atomic<bool>& interrupted() { return interrupt_flag; }
