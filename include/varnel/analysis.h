@@ -35,7 +35,8 @@ struct FomMatrix {
     int normal_cases = 0;
     int target_cases = 0;
     std::vector<std::vector<double>> theta;                   // [reader][modality], all cases
-    std::vector<std::vector<std::vector<double>>> jackknife;  // [reader][modality][k], case k left out
+    // [reader][modality][k]: the FOM with case k left out
+    std::vector<std::vector<std::vector<double>>> jackknife;
 };
 
 // A matrix whose sizes agree with its reader, modality and case lists, with

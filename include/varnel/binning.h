@@ -84,8 +84,9 @@ Expected<std::vector<Study>> make_tables(const CaseStudy& study, const Binning& 
 // The same tables with every reading of one case left out (jackknife), binned
 // with the categories of the full study.  targets stays the highest truth of
 // the full study; NOLOC is found again from the remaining readings.
-Expected<std::vector<Study>> make_tables_without_case(const CaseStudy& study, const Binning& binning,
-                                                    int case_index);
+Expected<std::vector<Study>> make_tables_without_case(const CaseStudy& study,
+                                                      const Binning& binning,
+                                                      int case_index);
 
 // The work of the bin command: make_binning, then make_tables, then each
 // table's data file name and text.

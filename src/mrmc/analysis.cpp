@@ -226,16 +226,17 @@ Problem check_plan(const std::vector<std::string>& readers, int modalities,
                            " must lie between 0 and 1 (0.05 gives 95% intervals)");
     if (!options.reference_reader) {
         if (modalities < 2)
-            return input_error("the study has one modality: compare two or more modalities, or name a "
-                               "reference reader (e.g. an algorithm) to compare the readers with");
+            return input_error("the study has one modality: compare two or more modalities, or "
+                               "name a reference reader (e.g. an algorithm) to compare the "
+                               "readers with");
         return std::nullopt;
     }
     const std::string& ref = *options.reference_reader;
     if (reader_index(readers, ref) < 0) {
         std::string list;
         for (const std::string& r : readers) list += (list.empty() ? "" : ", ") + r;
-        return input_error("reference reader \"" + ref + "\" is not in the study; its readers are " +
-                           list);
+        return input_error("reference reader \"" + ref +
+                           "\" is not in the study; its readers are " + list);
     }
     const int others = int(readers.size()) - 1;
     if (others < min_other_readers)

@@ -52,7 +52,8 @@ Expected<CompareResult> compare(const study::CaseStudy& study, const CompareOpti
         if (!made)
             return made.error();
         binning = std::move(*made);
-        Expected<FitSettings> fit = study::fit_settings(options.fit, study::highest_target_class(study));
+        Expected<FitSettings> fit =
+            study::fit_settings(options.fit, study::highest_target_class(study));
         if (!fit)
             return fit.error();
         settings = *fit;

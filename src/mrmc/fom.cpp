@@ -88,7 +88,8 @@ Expected<FomSpec> parse_fom(std::string_view text)
     }
     if (at == std::string_view::npos)
         return input_error("figure of merit \"" + std::string(text) +
-                           "\" needs a false-positive fraction, as in " + std::string(base) + "@0.2");
+                           "\" needs a false-positive fraction, as in " + std::string(base) +
+                           "@0.2");
     Expected<double> x = parse_fpf(text, text.substr(at + 1));
     if (!x) return x.error();
     return FomSpec{name->kind, x.value()};
@@ -216,7 +217,8 @@ Expected<double> empirical_fom(const FomSpec& fom, std::span<const double> norma
     if (!std::all_of(normal.begin(), normal.end(), finite) ||
         !std::all_of(target.begin(), target.end(),
                      [](const TargetRating& t) { return std::isfinite(t.rating); }))
-        return input_error("figure of merit " + fom_name(fom) + ": every rating must be a finite number");
+        return input_error("figure of merit " + fom_name(fom) +
+                           ": every rating must be a finite number");
     return fom_of_groups(fom, rating_groups(normal, target));
 }
 

@@ -60,8 +60,8 @@ Problem check_readings(const study::CaseStudy& s)
     if (s.readings.empty() || s.readers.empty() || s.modalities.empty() || s.cases.empty())
         return input_error(src + "the study has no readings");
     if (s.truth.size() != s.cases.size())
-        return input_error(src + "the study lists " + std::to_string(s.cases.size()) + " cases but " +
-                           std::to_string(s.truth.size()) + " truths");
+        return input_error(src + "the study lists " + std::to_string(s.cases.size()) +
+                           " cases but " + std::to_string(s.truth.size()) + " truths");
     for (std::size_t c = 0; c < s.cases.size(); ++c)
         if (s.truth[c] < 0 || s.truth[c] > max_target_class)
             return input_error(src + "case " + quoted(s.cases[c]) + " has truth " +
@@ -92,8 +92,9 @@ Expected<ReadingGrid> fill_grid(const study::CaseStudy& s)
             return input_error(where(s, r) + "reader " + quoted(s.readers[r.reader]) +
                                " read case " + quoted(s.cases[r.case_index]) + " in modality " +
                                quoted(s.modalities[r.modality]) + " a second time" +
-                               (first_line > 0 ? " (first at " + study::place_of(s, first_line) + ")"
-                                               : std::string()) +
+                               (first_line > 0
+                                    ? " (first at " + study::place_of(s, first_line) + ")"
+                                    : std::string()) +
                                "; keep one reading");
         }
         slot = int(i);
@@ -112,16 +113,17 @@ Problem check_crossed(const study::CaseStudy& s, const ReadingGrid& grid)
             bool any = false;
             for (int c = 0; c < nc && !any; ++c) any = grid(r, m, c) >= 0;
             if (!any)
-                return input_error(src + "reader " + quoted(s.readers[r]) + " has no readings in modality " +
-                                   quoted(s.modalities[m]) +
+                return input_error(src + "reader " + quoted(s.readers[r]) +
+                                   " has no readings in modality " + quoted(s.modalities[m]) +
                                    "; every reader must read every case in every modality");
         }
     for (int r = 0; r < nr; ++r)
         for (int m = 0; m < nm; ++m)
             for (int c = 0; c < nc; ++c)
                 if (grid(r, m, c) < 0)
-                    return input_error(src + "case " + quoted(s.cases[c]) + " was not read by reader " +
-                                       quoted(s.readers[r]) + " in modality " + quoted(s.modalities[m]) +
+                    return input_error(src + "case " + quoted(s.cases[c]) +
+                                       " was not read by reader " + quoted(s.readers[r]) +
+                                       " in modality " + quoted(s.modalities[m]) +
                                        "; every reader must read every case in every modality");
     return std::nullopt;
 }
@@ -160,7 +162,8 @@ Expected<ClassCases> class_cases(const study::CaseStudy& s, int t)
 {
     const std::string src = source_of(s) + ": ";
     if (t < 1 || t > max_target_class)
-        return input_error(src + "target class " + std::to_string(t) + " does not exist; choose 1 to 15");
+        return input_error(src + "target class " + std::to_string(t) +
+                           " does not exist; choose 1 to 15");
     ClassCases cc;
     for (int c = 0; c < int(s.cases.size()); ++c) {
         if (s.truth[c] == 0) ++cc.normals;
@@ -178,8 +181,8 @@ Expected<ClassCases> class_cases(const study::CaseStudy& s, int t)
                                    : "; classes with cases: " + have));
     }
     if (cc.normals < min_cases_per_group || cc.targets < min_cases_per_group)
-        return input_error(src + "the jackknife needs at least two normal cases and two cases of target "
-                           "class " + std::to_string(t) + " (the study has " +
+        return input_error(src + "the jackknife needs at least two normal cases and two cases "
+                                 "of target class " + std::to_string(t) + " (the study has " +
                            std::to_string(cc.normals) + " and " + std::to_string(cc.targets) + ")");
     return cc;
 }
@@ -198,8 +201,8 @@ Problem check_fom_for_class(const study::CaseStudy& s, const ReadingGrid& grid,
     if (!uses_localization(fom)) return std::nullopt;
     if (!s.has_localization)
         return input_error(src + "figure of merit " + fom_name(fom) +
-                           " needs localization outcomes but the study has no `localized` column (ROC "
-                           "data); use wilcoxon");
+                           " needs localization outcomes but the study has no `localized` column "
+                           "(ROC data); use wilcoxon");
     for (int c : cc.cases) {
         if (s.truth[c] != t) continue;
         for (int r = 0; r < int(s.readers.size()); ++r)
@@ -207,8 +210,9 @@ Problem check_fom_for_class(const study::CaseStudy& s, const ReadingGrid& grid,
                 if (s.readings[grid(r, m, c)].localization != study::Localization::unknown)
                     return std::nullopt;
     }
-    return input_error(src + "figure of merit " + fom_name(fom) + " needs localization outcomes but no "
-                       "case of target class " + std::to_string(t) + " has one; use wilcoxon");
+    return input_error(src + "figure of merit " + fom_name(fom) +
+                       " needs localization outcomes but no case of target class " +
+                       std::to_string(t) + " has one; use wilcoxon");
 }
 
 // Kind of a case in a table, for sharing leave-one-out values.
@@ -270,14 +274,14 @@ Problem check_matrix(const FomMatrix& x)
             const std::string table = "reader " + quoted(x.readers[r]) + ", modality " +
                                       quoted(x.modalities[m]);
             if (x.jackknife[r][m].size() != nk)
-                return input_error("the FOM matrix of " + table + " does not have one jackknife value "
-                                                            "per case");
+                return input_error("the FOM matrix of " + table +
+                                   " does not have one jackknife value per case");
             if (!std::isfinite(x.theta[r][m]))
                 return input_error("the FOM of " + table + " is not a finite number");
             for (std::size_t k = 0; k < nk; ++k)
                 if (!std::isfinite(x.jackknife[r][m][k]))
-                    return input_error("the FOM of " + table + " without case " + quoted(x.cases[k]) +
-                                       " is not a finite number");
+                    return input_error("the FOM of " + table + " without case " +
+                                       quoted(x.cases[k]) + " is not a finite number");
         }
     }
     return std::nullopt;

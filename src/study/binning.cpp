@@ -109,7 +109,8 @@ Expected<void> check_study(const CaseStudy& study)
     for (std::size_t c = 0; c < study.truth.size(); ++c)
         if (study.truth[c] < 0 || study.truth[c] > max_targets)
             return input_error(where + "case " + in_quotes(study.cases[c]) + " has truth " +
-                               std::to_string(study.truth[c]) + "; the tables hold target classes 1 to " +
+                               std::to_string(study.truth[c]) +
+                               "; the tables hold target classes 1 to " +
                                std::to_string(max_targets));
     if (study.readings.empty())
         return input_error(where + "the study has no ratings");
@@ -120,7 +121,8 @@ Expected<void> check_study(const CaseStudy& study)
         if (r.reader < 0 || r.reader >= readers || r.modality < 0 || r.modality >= modalities ||
             r.case_index < 0 || r.case_index >= cases)
             return input_error(where + place_of(study, r.line) +
-                               ": a reading refers to a reader, modality or case that is not listed");
+                               ": a reading refers to a reader, modality or case that is "
+                               "not listed");
         if (!std::isfinite(r.rating))
             return input_error(where + place_of(study, r.line) +
                                ": rating is not a finite number");
@@ -413,12 +415,13 @@ Expected<std::vector<Study>> make_tables(const CaseStudy& study, const Binning& 
     return tables_without(study, binning, -1);
 }
 
-Expected<std::vector<Study>> make_tables_without_case(const CaseStudy& study, const Binning& binning,
-                                                      int case_index)
+Expected<std::vector<Study>> make_tables_without_case(const CaseStudy& study,
+                                                      const Binning& binning, int case_index)
 {
     if (case_index < 0 || case_index >= static_cast<int>(study.cases.size()))
         return input_error(study.source + ": case index " + std::to_string(case_index) +
-                           " is outside the study's " + std::to_string(study.cases.size()) + " cases");
+                           " is outside the study's " + std::to_string(study.cases.size()) +
+                           " cases");
     return tables_without(study, binning, case_index);
 }
 

@@ -291,7 +291,8 @@ std::string truth_fault(std::string_view text)
 }
 std::string rating_fault(std::string_view text, bool finite_only)
 {
-    return "rating " + in_quotes(text) + (finite_only ? " is not a finite number" : " is not a number");
+    return "rating " + in_quotes(text) +
+           (finite_only ? " is not a finite number" : " is not a number");
 }
 std::string localized_fault(std::string_view text)
 {
@@ -711,7 +712,8 @@ Expected<RowValues> column_row(const CaseColumns& columns, std::size_t i, const 
         return places.at(v.line, rating.error().message);
     v.rating = *rating;
     if (columns.localized) {
-        Expected<Localization> l = localization_of(cell_of(*columns.localized, i), v.localized_text);
+        Expected<Localization> l =
+            localization_of(cell_of(*columns.localized, i), v.localized_text);
         if (!l)
             return places.at(v.line, l.error().message);
         v.localization = *l;

@@ -58,10 +58,11 @@ Expected<void> check_limits(const Study& s)
         "table of reader \"" + s.observer + "\", modality \"" + s.condition + "\": ";
     if (s.targets < 0 || s.targets > max_targets)
         return input_error(where + std::to_string(s.targets) +
-                           " target distributions; varnel takes 0 to " + std::to_string(max_targets));
+                           " target distributions; varnel takes 0 to " +
+                           std::to_string(max_targets));
     if (s.categories < 1 || s.categories > max_categories)
-        return input_error(where + std::to_string(s.categories) + " categories; varnel takes 1 to " +
-                           std::to_string(max_categories));
+        return input_error(where + std::to_string(s.categories) +
+                           " categories; varnel takes 1 to " + std::to_string(max_categories));
     if (s.noloc < 0 || s.noloc > s.categories)
         return input_error(where + "NOLOC " + std::to_string(s.noloc) + " is outside 0 to " +
                            std::to_string(s.categories));

@@ -40,7 +40,9 @@ for fom in wilcoxon model-alroc; do
     diff library.json command.json | head -20
     exit 1
   fi
-  grep -q '"reference": "algorithm"' library.json || { echo "FAIL: $fom: no reference analysis"; exit 1; }
+  grep -q '"reference": "algorithm"' library.json ||
+    { echo "FAIL: $fom: no reference analysis"; exit 1; }
 done
 "$tmp/build/compare_study" | tee report.txt | head -12
-grep -q "algorithm" report.txt || { echo "FAIL: the text report does not name the reference"; exit 1; }
+grep -q "algorithm" report.txt ||
+  { echo "FAIL: the text report does not name the reference"; exit 1; }

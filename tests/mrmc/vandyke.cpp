@@ -21,7 +21,8 @@ protected:
         if (!std::filesystem::exists(VANDYKE_CASES)) GTEST_SKIP() << VANDYKE_CASES << " missing";
         CompareOptions options;
         options.fom = parse_fom("wilcoxon").value();
-        varnel::Expected<CompareResult> r = compare_cases(mrmc_test::load_cases(VANDYKE_CASES), options);
+        varnel::Expected<CompareResult> r =
+            compare_cases(mrmc_test::load_cases(VANDYKE_CASES), options);
         ASSERT_TRUE(r) << r.error().message;
         ASSERT_EQ(r.value().classes.size(), 1u);
         ASSERT_TRUE(r.value().classes[0].modalities.has_value());

@@ -101,7 +101,8 @@ TEST(BinningTables, LeaveOneOutKeepsTheFullStudysCategories)
 
     // The only rating 3 left out: category 3 stays, empty.
     const CaseStudy three = ladder({1, 2, 3, 1, 2});
-    varnel::Expected<std::vector<varnel::Study>> t = make_tables_without_case(three, binning_of(three), 2);
+    varnel::Expected<std::vector<varnel::Study>> t =
+        make_tables_without_case(three, binning_of(three), 2);
     ASSERT_TRUE(t.ok()) << t.error().message;
     EXPECT_EQ((*t)[0].categories, 3);
     EXPECT_EQ(cells((*t)[0]), "c(1,1)=2 c(2,1)=2");

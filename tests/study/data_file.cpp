@@ -96,7 +96,8 @@ TEST(DataFileText, TablesOutsideVarnelsLimitsAreRefused)
     EXPECT_EQ(format_data_file(s).error().message, where + "18 categories; varnel takes 1 to 17");
     s = small_study();
     s.targets = 16;
-    EXPECT_EQ(format_data_file(s).error().message, where + "16 target distributions; varnel takes 0 to 15");
+    EXPECT_EQ(format_data_file(s).error().message,
+              where + "16 target distributions; varnel takes 0 to 15");
     s = small_study();
     s.incorrect(3, 2) = -1;
     EXPECT_EQ(format_data_file(s).error().message, where + "a negative count in category 3");

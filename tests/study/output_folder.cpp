@@ -80,7 +80,8 @@ TEST(OutputFolder, FilesStayInsideAndAreWrittenOnce)
     const std::string outside = ": the name must stay inside the output folder";
     EXPECT_EQ(folder->write_file("../x", "x").error().message,
               "cannot write \"" + (out / "../x").string() + "\"" + outside);
-    EXPECT_EQ(folder->write_file("/tmp/x", "x").error().message, "cannot write \"/tmp/x\"" + outside);
+    EXPECT_EQ(folder->write_file("/tmp/x", "x").error().message,
+              "cannot write \"/tmp/x\"" + outside);
     ASSERT_TRUE(folder->write_file("a", "1").ok());
     EXPECT_EQ(
         folder->write_file("a", "2").error().message,

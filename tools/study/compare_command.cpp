@@ -97,7 +97,8 @@ int run_compare(const CompareArguments& args)
     if (interrupted())
         return interrupted_status();
     if (!args.jackknife.empty())
-        if (Expected<void> w = write_whole_file(args.jackknife, mrmc::format_jackknife_csv(*result));
+        if (Expected<void> w =
+                write_whole_file(args.jackknife, mrmc::format_jackknife_csv(*result));
             !w)
             return fail(w.error());
     const std::string report = args.format == "text" ? mrmc::format_text_report(*result)

@@ -59,7 +59,8 @@ void BinningArguments::add_to(CLI::App& command)
 
 Expected<BinningOptions> BinningArguments::options() const
 {
-    Expected<std::vector<double>> c = parse_number_list(cutpoints, "--cutpoints", "increasing numbers");
+    Expected<std::vector<double>> c =
+        parse_number_list(cutpoints, "--cutpoints", "increasing numbers");
     if (!c)
         return c.error();
     return BinningOptions{*c, categories};
