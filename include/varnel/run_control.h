@@ -12,8 +12,9 @@ struct RunControl {
     // for bit, for every number of threads.
     int threads = 0;
     // Called on the calling thread (never on a worker) with the number of
-    // fits done and the number of fits known so far: about every 0.1 s while
-    // fits run and once at the end of each stage.  `done` never decreases;
+    // fits done and the number of fits known so far: when a stage of fits
+    // begins, as fits finish (at least every 0.1 s) and once when the stage
+    // has ended.  `done` never decreases;
     // `total` grows when a further stage begins (e.g. the next target class
     // of a comparison).  A front end may check for an interrupt here and set
     // the cancellation flag.  It must not throw.

@@ -145,14 +145,20 @@ void run_parallel(int count, int threads, const std::function<void(int, Workspac
     std::vector<std::thread> pool;
     for (int k = 0; k < nthreads; ++k)
         pool.emplace_back(work);
+    // A report at the start, after each job done (at least every 0.1 s) and
+    // once every thread has ended.
     if (progress) {
         std::unique_lock<std::mutex> lock(mutex);
-        while (running > 0) {
-            finished.wait_for(lock, std::chrono::milliseconds(100));
-            const int now = done;
+        for (int seen = -1;;) {
+            finished.wait_for(lock, std::chrono::milliseconds(100),
+                              [&] { return done != seen || running == 0; });
+            seen = done;
+            const bool last = running == 0;
             lock.unlock();
-            progress(now, count);
+            progress(seen, count);
             lock.lock();
+            if (last)
+                break;
         }
     }
     for (std::thread& t : pool)

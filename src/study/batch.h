@@ -22,7 +22,8 @@ struct BatchSettings {
 // with its own workspace, the indices in turn; once `cancel` (when given) is
 // true no further job starts.  Returns when every thread has ended.
 // `progress`, when given, is called on the calling thread with the numbers of
-// jobs done and in all, now and then while the jobs run and once at the end.
+// jobs done and in all: at the start, as jobs finish (at least every 0.1 s)
+// and once after every thread has ended.
 void run_parallel(int count, int threads, const std::function<void(int, Workspace&)>& job,
                   const std::function<void(int, int)>& progress = {},
                   const std::atomic<bool>* cancel = nullptr);
