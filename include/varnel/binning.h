@@ -36,10 +36,14 @@
 namespace varnel::study {
 
 struct BinningOptions {
-    std::vector<double> cutpoints;  // empty: categories from the ratings
-    int categories = 10;            // quantile categories, used by rule 3
+    // Rule 1: the upper bounds c1 < ... < cm of the categories (finite, at
+    // most 16); empty: the categories come from the ratings.
+    std::vector<double> cutpoints;
+    // Rule 3: the number of quantile categories (2 to 17).
+    int categories = 10;
 };
 
+// The rule that made the categories (numbered as above).
 enum class BinningRule { cutpoints, distinct_ratings, quantiles };
 
 // Rating categories: category k (1-based) holds the ratings r with

@@ -121,7 +121,9 @@ struct FitStudyResult {
     int failed_tables() const;
 };
 
-// Fits every table of the input on options.run.threads threads.  A table
+// Fits every table of the input with input.settings, on options.run.threads
+// threads (options.binning and options.fit were used by the input already);
+// with options.reports also each table's report file and picture.  A table
 // that cannot be fitted is a row with its status, not an error; the errors
 // are bad options (kind bad_input) and a cancelled call.
 Expected<FitStudyResult> fit_study(FitInput input, const FitStudyOptions& options);
