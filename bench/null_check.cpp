@@ -13,7 +13,7 @@
 #include "mrmc/compare.h"
 #include "mrmc/model_fom.h"
 #include "sim/case_sim.h"
-#include "study/case_reader.h"
+#include "varnel/cases.h"
 
 using namespace varnel;
 
@@ -39,12 +39,12 @@ int main(int argc, char** argv)
         const case_sim::Simulation sim = case_sim::simulate(d);
         auto cases = study::parse_cases(case_sim::csv_text(sim), "null.csv");
         if (!cases) {
-            std::fprintf(stderr, "%s\n", cases.error().c_str());
+            std::fprintf(stderr, "%s\n", cases.error().message.c_str());
             return 1;
         }
         auto binning = study::make_binning(*cases, study::BinningOptions{{}, 6});
         if (!binning) {
-            std::fprintf(stderr, "%s\n", binning.error().c_str());
+            std::fprintf(stderr, "%s\n", binning.error().message.c_str());
             return 1;
         }
         for (int f = 0; f < 2; ++f) {

@@ -24,7 +24,7 @@
 #include "mrmc/model_fom.h"
 #include "mrmc/pilot.h"
 #include "sim/case_sim.h"
-#include "study/case_reader.h"
+#include "varnel/cases.h"
 #include "varnel/power.h"
 
 using namespace varnel;
@@ -91,7 +91,7 @@ Analysed analyse(const Scenario& s, const char* fom, int readers, int cases, std
     const case_sim::Simulation sim = case_sim::simulate(design_of(s, readers, cases, seed));
     if (!sim.error.empty()) return {std::nullopt, sim.error};
     auto study = study::parse_cases(study_text(s, sim), "power_check.csv");
-    if (!study) return {std::nullopt, study.error()};
+    if (!study) return {std::nullopt, study.error().message};
     mrmc::CompareOptions options;
     options.fom = *mrmc::parse_fom(fom);
     options.analysis.alpha = alpha;
@@ -102,12 +102,12 @@ Analysed analyse(const Scenario& s, const char* fom, int readers, int cases, std
     model.threads = 2;
     if (mrmc::is_model_based(options.fom)) {
         auto b = study::make_binning(*study, study::BinningOptions{{}, categories});
-        if (!b) return {std::nullopt, b.error()};
+        if (!b) return {std::nullopt, b.error().message};
         binning = std::move(b).value();
         make = [&](int t) { return mrmc::model_fom_matrix(*study, *binning, t, options.fom, model); };
     }
     auto result = mrmc::compare_cases(*study, options, make);
-    if (!result) return {std::nullopt, result.error()};
+    if (!result) return {std::nullopt, result.error().message};
     return {std::move(result->classes.at(0)), {}};
 }
 
@@ -139,7 +139,7 @@ power::AnalysisPower predicted(const Scenario& s, const mrmc::ClassAnalysis& pil
     auto p = s.reference ? power::plan_power(*mrmc::reference_components(pilot, 0), plan)
                          : power::plan_power(*mrmc::modality_components(pilot), plan);
     if (!p) {
-        std::fprintf(stderr, "no prediction: %s\n", p.error().c_str());
+        std::fprintf(stderr, "no prediction: %s\n", p.error().message.c_str());
         std::exit(2);
     }
     return p->analyses.at(0);

@@ -1,5 +1,5 @@
 // Errors as values: what went wrong, with the number and the text the console
-// program shows for it.
+// program shows for it, and the exit status a command ends with for it.
 #pragma once
 
 #include <string>
@@ -9,22 +9,56 @@
 namespace varnel {
 
 enum class ErrorKind {
+    // Reading, preparing and fitting one rating data file (the console program):
     open_failed,         // the data file could not be opened (message: the system's reason)
     read_failed,         // reading the data file failed or it ended early
     bad_data,            // the data has errors; number: the data file error number 1 to 10
     too_few_categories,  // fewer than two non-empty rating categories
     empty_target,        // a target distribution without cases; number: the target
-    bad_settings,        // a chance value outside 0 to 1
+    bad_settings,        // a fit setting out of range: a chance value outside 0 to 1, a
+                         // stopping criterion too small; for a whole study the message
+                         // begins with the setting's name ("chance: ...", "criterion ...")
     numerical_stop,      // the integration could not go on ("Too many steps in Romberg
                          // integration", "polint error")
     not_converged,       // a step that needs a converged fit was given one that did not converge
+    // Whole reader studies:
+    bad_input,     // per-case ratings, options or a study design the call cannot take
+    failed_fit,    // a fit or refit the result depends on failed or did not converge
+    write_failed,  // a file or folder could not be written
+    cancelled,     // the call was cancelled through its options before it was done
 };
 
 struct Error {
-    ErrorKind kind;
+    ErrorKind kind = ErrorKind::bad_input;
     int number = 0;
     std::string message;
+    // Exit status of a command that ends with this error: 1 bad input, options
+    // or settings, a file that cannot be read or written; 2 a failed fit or a
+    // numerical stop; 130 a cancelled call (as for Ctrl-C; the command decides
+    // its own status by the signal it received).
+    int status = 1;
 };
+
+// A bad input, option or design; the message says where and what to do.
+inline Error input_error(std::string message)
+{
+    return Error{ErrorKind::bad_input, 0, std::move(message), 1};
+}
+
+// A fit or refit that failed; the message names the table (and the case left out).
+inline Error fit_error(std::string message)
+{
+    return Error{ErrorKind::failed_fit, 0, std::move(message), 2};
+}
+
+// A file or folder that could not be written.
+inline Error write_error(std::string message)
+{
+    return Error{ErrorKind::write_failed, 0, std::move(message), 1};
+}
+
+// A call stopped by its cancellation flag.
+inline Error cancelled_error() { return Error{ErrorKind::cancelled, 0, "cancelled", 130}; }
 
 // A value or the error that prevented it.
 template <class T>
@@ -48,6 +82,23 @@ public:
 
 private:
     std::variant<T, Error> v_;
+};
+
+// A step without a value: success (default-constructed), or the error.
+template <>
+class Expected<void> {
+public:
+    Expected() = default;
+    Expected(Error error) : error_(std::move(error)), failed_(true) {}
+
+    bool ok() const { return !failed_; }
+    explicit operator bool() const { return ok(); }
+
+    const Error& error() const { return error_; }
+
+private:
+    Error error_;
+    bool failed_ = false;
 };
 
 }  // namespace varnel

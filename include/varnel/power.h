@@ -29,15 +29,9 @@
 #include <string_view>
 #include <vector>
 
-#include "study/result.h"
+#include "varnel/error.h"
 
 namespace varnel::power {
-
-// The error values of the layer beneath: a message, and the exit status 1
-// (bad input) of a command that ends with it.
-using study::Error;
-template <class T>
-using Result = study::Result<T>;
 
 // Variance components of a comparison of two or more modalities (the
 // Obuchowski-Rockette model), for a study of `pilot_cases` cases.  A pilot
@@ -149,8 +143,8 @@ struct PlanPower {
 // T < 2, alpha outside (0, 1), an effect of 0 or not finite) or no effect
 // (none given and no pilot means that differ, or T differs from the pilot's
 // number of means).
-Result<PlanPower> plan_power(const ModalityComponents& components, const Plan& plan);
-Result<PlanPower> plan_power(const ReferenceComponents& components, const Plan& plan);
+Expected<PlanPower> plan_power(const ModalityComponents& components, const Plan& plan);
+Expected<PlanPower> plan_power(const ReferenceComponents& components, const Plan& plan);
 
 // Cases searched by default: 2 to 100,000.
 inline constexpr int default_max_cases = 100000;
@@ -179,10 +173,10 @@ struct CasesForPower {
 // K with the ddf of its smallest; the power grows with both) falls short, so
 // the K found is the smallest also where the power is not monotone in K.
 // Errors as plan_power, and target_power outside (0, 1) or max_cases < 2.
-Result<std::vector<CasesForPower>> cases_for_power(const ModalityComponents& components,
+Expected<std::vector<CasesForPower>> cases_for_power(const ModalityComponents& components,
                                                    const Plan& plan, double target_power,
                                                    int max_cases = default_max_cases);
-Result<std::vector<CasesForPower>> cases_for_power(const ReferenceComponents& components,
+Expected<std::vector<CasesForPower>> cases_for_power(const ReferenceComponents& components,
                                                    const Plan& plan, double target_power,
                                                    int max_cases = default_max_cases);
 

@@ -78,7 +78,7 @@ Expected<FitResult> fit(const PreparedStudy& prepared, const FitSettings& settin
     try {
         model::levenberg_marquardt(spec, prepared.counts, criterion, ws, options.trace, result);
     } catch (const numeric::NumericalStop& stop) {
-        return Error{ErrorKind::numerical_stop, 0, stop.message()};
+        return Error{ErrorKind::numerical_stop, 0, stop.message(), 2};
     }
     if (options.trace)
         trace_verdict(*options.trace, spec, result);

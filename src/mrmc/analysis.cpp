@@ -1,6 +1,6 @@
 // Obuchowski–Rockette analysis with Hillis's degrees of freedom, and the
 // reference-reader analysis (Hillis 2007; Hillis, Berbaum and Metz 2008).
-#include "mrmc/analysis.h"
+#include "varnel/analysis.h"
 
 #include <algorithm>
 #include <charconv>
@@ -222,25 +222,26 @@ Problem check_plan(const std::vector<std::string>& readers, int modalities,
                    const AnalysisOptions& options)
 {
     if (!(options.alpha > 0.0 && options.alpha < 1.0))
-        return Error{"alpha " + number_text(options.alpha) +
-                     " must lie between 0 and 1 (0.05 gives 95% intervals)"};
+        return input_error("alpha " + number_text(options.alpha) +
+                           " must lie between 0 and 1 (0.05 gives 95% intervals)");
     if (!options.reference_reader) {
         if (modalities < 2)
-            return Error{"the study has one modality: compare two or more modalities, or name a "
-                         "reference reader (e.g. an algorithm) to compare the readers with"};
+            return input_error("the study has one modality: compare two or more modalities, or "
+                               "name a reference reader (e.g. an algorithm) to compare the "
+                               "readers with");
         return std::nullopt;
     }
     const std::string& ref = *options.reference_reader;
     if (reader_index(readers, ref) < 0) {
         std::string list;
         for (const std::string& r : readers) list += (list.empty() ? "" : ", ") + r;
-        return Error{"reference reader \"" + ref + "\" is not in the study; its readers are " +
-                     list};
+        return input_error("reference reader \"" + ref +
+                           "\" is not in the study; its readers are " + list);
     }
     const int others = int(readers.size()) - 1;
     if (others < min_other_readers)
-        return Error{"the reference analysis needs at least two readers besides \"" + ref +
-                     "\"; the study has " + std::to_string(others)};
+        return input_error("the reference analysis needs at least two readers besides \"" + ref +
+                           "\"; the study has " + std::to_string(others));
     return std::nullopt;
 }
 
@@ -307,7 +308,7 @@ ReferenceAnalysis analyze_reference(const FomMatrix& x, int reference,
     return a;
 }
 
-Result<ClassAnalysis> analyze(FomMatrix matrix, const AnalysisOptions& options)
+Expected<ClassAnalysis> analyze(FomMatrix matrix, const AnalysisOptions& options)
 {
     if (Problem p = check_matrix(matrix)) return *p;
     const int nm = int(matrix.modalities.size());

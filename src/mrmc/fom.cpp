@@ -48,17 +48,17 @@ const FomName& name_of(FomKind kind)
 }
 
 // The false-positive fraction after the '@' of `text`.
-Result<double> parse_fpf(std::string_view text, std::string_view number)
+Expected<double> parse_fpf(std::string_view text, std::string_view number)
 {
     const std::string quoted = "figure of merit \"" + std::string(text) + "\": ";
     double x = 0.0;
     const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), x);
     if (number.empty() || ec != std::errc() || end != number.data() + number.size())
-        return Error{quoted + "\"" + std::string(number) +
-                     "\" is not a number; write the false-positive fraction as in pcl@0.2"};
+        return input_error(quoted + "\"" + std::string(number) +
+                           "\" is not a number; write the false-positive fraction as in pcl@0.2");
     if (!std::isfinite(x) || x <= 0.0 || x > 1.0)
-        return Error{quoted + "the false-positive fraction " + std::string(number) +
-                     " must be in (0, 1]"};
+        return input_error(quoted + "the false-positive fraction " + std::string(number) +
+                           " must be in (0, 1]");
     return x;
 }
 
@@ -72,25 +72,26 @@ std::string shortest(double x)
 
 }  // namespace
 
-Result<FomSpec> parse_fom(std::string_view text)
+Expected<FomSpec> parse_fom(std::string_view text)
 {
     const std::size_t at = text.find('@');
     const std::string_view base = text.substr(0, at);
     const FomName* name = find_name(base);
     if (name == nullptr)
-        return Error{"unknown figure of merit \"" + std::string(text) + "\"; " +
-                     std::string(fom_choices)};
+        return input_error("unknown figure of merit \"" + std::string(text) + "\"; " +
+                           std::string(fom_choices));
     if (!name->takes_fpf) {
         if (at != std::string_view::npos)
-            return Error{"figure of merit \"" + std::string(text) + "\": " +
-                         std::string(base) + " takes no false-positive fraction"};
+            return input_error("figure of merit \"" + std::string(text) + "\": " +
+                               std::string(base) + " takes no false-positive fraction");
         return FomSpec{name->kind, 1.0};
     }
     if (at == std::string_view::npos)
-        return Error{"figure of merit \"" + std::string(text) +
-                     "\" needs a false-positive fraction, as in " + std::string(base) + "@0.2"};
-    Result<double> x = parse_fpf(text, text.substr(at + 1));
-    if (!x) return x.failure();
+        return input_error("figure of merit \"" + std::string(text) +
+                           "\" needs a false-positive fraction, as in " + std::string(base) +
+                           "@0.2");
+    Expected<double> x = parse_fpf(text, text.substr(at + 1));
+    if (!x) return x.error();
     return FomSpec{name->kind, x.value()};
 }
 
@@ -203,20 +204,21 @@ double fom_of_groups(const FomSpec& fom, std::span<const RatingGroup> groups)
     }
 }
 
-Result<double> empirical_fom(const FomSpec& fom, std::span<const double> normal,
-                             std::span<const TargetRating> target)
+Expected<double> empirical_fom(const FomSpec& fom, std::span<const double> normal,
+                               std::span<const TargetRating> target)
 {
     if (is_model_based(fom))
-        return Error{"figure of merit " + fom_name(fom) +
-                     " comes from model fits of binned tables, not from the ratings"};
+        return input_error("figure of merit " + fom_name(fom) +
+                           " comes from model fits of binned tables, not from the ratings");
     if (normal.empty() || target.empty())
-        return Error{"figure of merit " + fom_name(fom) +
-                     " needs at least one normal case and one target case"};
+        return input_error("figure of merit " + fom_name(fom) +
+                           " needs at least one normal case and one target case");
     const auto finite = [](double r) { return std::isfinite(r); };
     if (!std::all_of(normal.begin(), normal.end(), finite) ||
         !std::all_of(target.begin(), target.end(),
                      [](const TargetRating& t) { return std::isfinite(t.rating); }))
-        return Error{"figure of merit " + fom_name(fom) + ": every rating must be a finite number"};
+        return input_error("figure of merit " + fom_name(fom) +
+                           ": every rating must be a finite number");
     return fom_of_groups(fom, rating_groups(normal, target));
 }
 

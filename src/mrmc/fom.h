@@ -1,7 +1,6 @@
-// Figures of merit (FOMs) of one reader × modality table: the normal cases
-// against the cases of one target class.  The empirical ones are computed
-// here; the model-based ones come from fits of binned tables and are only
-// named here.
+// The empirical figures of merit (FOMs) of one reader × modality table from
+// its ratings: rating groups, the empirical LROC curve and the FOMs on it.
+// The FOM names (FomSpec, parse_fom) are public (varnel/fom.h).
 #pragma once
 
 #include <span>
@@ -9,39 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "mrmc/result.h"
+#include "varnel/fom.h"
 
 namespace varnel::mrmc {
-
-enum class FomKind {
-    wilcoxon,     // area under the empirical ROC curve
-    pcl,          // empirical PCL at FPF x
-    alroc,        // empirical area under the LROC curve from FPF 0 to x
-    model_auc,    // model-based: ROC area
-    model_alroc,  // model-based: LROC area
-    model_loc,    // model-based: localization probability
-    model_pcl,    // model-based: PCL at FPF x
-};
-
-// A FOM and, for pcl, alroc and model-pcl, its false-positive fraction x.
-struct FomSpec {
-    FomKind kind = FomKind::wilcoxon;
-    double fpf = 1.0;  // 0 < fpf <= 1; used only by the kinds named above
-};
-
-// Parses `wilcoxon`, `pcl@X`, `alroc@X`, `model-auc`, `model-alroc`,
-// `model-loc` or `model-pcl@X` (0 < X <= 1).
-Result<FomSpec> parse_fom(std::string_view text);
-
-// The name parse_fom reads back to the same FomSpec (`pcl@0.2`).
-std::string fom_name(const FomSpec& fom);
-
-// True for the FOMs computed from model fits rather than from the ratings.
-bool is_model_based(const FomSpec& fom);
-
-// True for the FOMs that depend on localization outcomes (all but wilcoxon
-// and model-auc).
-bool uses_localization(const FomSpec& fom);
 
 // One target case's rating and whether it was correctly localized (a case
 // without a recorded mark counts as not correctly localized).
@@ -94,7 +63,7 @@ double fom_of_groups(const FomSpec& fom, std::span<const RatingGroup> groups);
 
 // The empirical FOM of one table; an error for a model-based FOM or an empty
 // group of cases.
-Result<double> empirical_fom(const FomSpec& fom, std::span<const double> normal,
+Expected<double> empirical_fom(const FomSpec& fom, std::span<const double> normal,
                              std::span<const TargetRating> target);
 
 }  // namespace varnel::mrmc

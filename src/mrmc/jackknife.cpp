@@ -27,7 +27,8 @@ std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 // Where a reading came from, for messages.
 std::string where(const study::CaseStudy& study, const study::Reading& r)
 {
-    return source_of(study) + (r.line > 0 ? ":" + std::to_string(r.line) : std::string()) + ": ";
+    const std::string line = (study.numbered_by_row ? ": row " : ":") + std::to_string(r.line);
+    return source_of(study) + (r.line > 0 ? line : std::string()) + ": ";
 }
 
 // Reading index per (reader, modality, case); -1 where none.
@@ -57,30 +58,30 @@ Problem check_readings(const study::CaseStudy& s)
 {
     const std::string src = source_of(s) + ": ";
     if (s.readings.empty() || s.readers.empty() || s.modalities.empty() || s.cases.empty())
-        return Error{src + "the study has no readings"};
+        return input_error(src + "the study has no readings");
     if (s.truth.size() != s.cases.size())
-        return Error{src + "the study lists " + std::to_string(s.cases.size()) + " cases but " +
-                     std::to_string(s.truth.size()) + " truths"};
+        return input_error(src + "the study lists " + std::to_string(s.cases.size()) +
+                           " cases but " + std::to_string(s.truth.size()) + " truths");
     for (std::size_t c = 0; c < s.cases.size(); ++c)
         if (s.truth[c] < 0 || s.truth[c] > max_target_class)
-            return Error{src + "case " + quoted(s.cases[c]) + " has truth " +
-                         std::to_string(s.truth[c]) + "; use 0 (no target) or 1 to 15"};
+            return input_error(src + "case " + quoted(s.cases[c]) + " has truth " +
+                               std::to_string(s.truth[c]) + "; use 0 (no target) or 1 to 15");
     for (const study::Reading& r : s.readings) {
         if (r.reader < 0 || r.reader >= int(s.readers.size()) || r.modality < 0 ||
             r.modality >= int(s.modalities.size()) || r.case_index < 0 ||
             r.case_index >= int(s.cases.size()))
-            return Error{where(s, r) + "the reading refers to a reader, modality or case the "
-                                       "study does not list"};
+            return input_error(where(s, r) + "the reading refers to a reader, modality or case the "
+                                       "study does not list");
         if (!std::isfinite(r.rating))
-            return Error{where(s, r) + "the rating of case " + quoted(s.cases[r.case_index]) +
-                         " is not a finite number"};
+            return input_error(where(s, r) + "the rating of case " + quoted(s.cases[r.case_index]) +
+                               " is not a finite number");
     }
     return std::nullopt;
 }
 
 // The reading grid of a study that passed check_readings, or the first
 // reading that repeats one before it.
-Result<ReadingGrid> fill_grid(const study::CaseStudy& s)
+Expected<ReadingGrid> fill_grid(const study::CaseStudy& s)
 {
     ReadingGrid grid(int(s.readers.size()), int(s.modalities.size()), int(s.cases.size()));
     for (std::size_t i = 0; i < s.readings.size(); ++i) {
@@ -88,12 +89,13 @@ Result<ReadingGrid> fill_grid(const study::CaseStudy& s)
         int& slot = grid(r.reader, r.modality, r.case_index);
         if (slot >= 0) {
             const int first_line = s.readings[slot].line;
-            return Error{where(s, r) + "reader " + quoted(s.readers[r.reader]) + " read case " +
-                         quoted(s.cases[r.case_index]) + " in modality " +
-                         quoted(s.modalities[r.modality]) + " a second time" +
-                         (first_line > 0 ? " (first at line " + std::to_string(first_line) + ")"
-                                         : std::string()) +
-                         "; keep one reading"};
+            return input_error(where(s, r) + "reader " + quoted(s.readers[r.reader]) +
+                               " read case " + quoted(s.cases[r.case_index]) + " in modality " +
+                               quoted(s.modalities[r.modality]) + " a second time" +
+                               (first_line > 0
+                                    ? " (first at " + study::place_of(s, first_line) + ")"
+                                    : std::string()) +
+                               "; keep one reading");
         }
         slot = int(i);
     }
@@ -111,25 +113,26 @@ Problem check_crossed(const study::CaseStudy& s, const ReadingGrid& grid)
             bool any = false;
             for (int c = 0; c < nc && !any; ++c) any = grid(r, m, c) >= 0;
             if (!any)
-                return Error{src + "reader " + quoted(s.readers[r]) + " has no readings in modality " +
-                             quoted(s.modalities[m]) +
-                             "; every reader must read every case in every modality"};
+                return input_error(src + "reader " + quoted(s.readers[r]) +
+                                   " has no readings in modality " + quoted(s.modalities[m]) +
+                                   "; every reader must read every case in every modality");
         }
     for (int r = 0; r < nr; ++r)
         for (int m = 0; m < nm; ++m)
             for (int c = 0; c < nc; ++c)
                 if (grid(r, m, c) < 0)
-                    return Error{src + "case " + quoted(s.cases[c]) + " was not read by reader " +
-                                 quoted(s.readers[r]) + " in modality " + quoted(s.modalities[m]) +
-                                 "; every reader must read every case in every modality"};
+                    return input_error(src + "case " + quoted(s.cases[c]) +
+                                       " was not read by reader " + quoted(s.readers[r]) +
+                                       " in modality " + quoted(s.modalities[m]) +
+                                       "; every reader must read every case in every modality");
     return std::nullopt;
 }
 
 // The reading grid of a study that passes every design check.
-Result<ReadingGrid> checked_grid(const study::CaseStudy& s)
+Expected<ReadingGrid> checked_grid(const study::CaseStudy& s)
 {
     if (Problem p = check_readings(s)) return *p;
-    Result<ReadingGrid> grid = fill_grid(s);
+    Expected<ReadingGrid> grid = fill_grid(s);
     if (!grid) return grid;
     if (Problem p = check_crossed(s, grid.value())) return *p;
     return grid;
@@ -155,11 +158,12 @@ FomMatrix empty_fom_matrix(const study::CaseStudy& s, const ClassCases& cc, int 
     return x;
 }
 
-Result<ClassCases> class_cases(const study::CaseStudy& s, int t)
+Expected<ClassCases> class_cases(const study::CaseStudy& s, int t)
 {
     const std::string src = source_of(s) + ": ";
     if (t < 1 || t > max_target_class)
-        return Error{src + "target class " + std::to_string(t) + " does not exist; choose 1 to 15"};
+        return input_error(src + "target class " + std::to_string(t) +
+                           " does not exist; choose 1 to 15");
     ClassCases cc;
     for (int c = 0; c < int(s.cases.size()); ++c) {
         if (s.truth[c] == 0) ++cc.normals;
@@ -167,19 +171,19 @@ Result<ClassCases> class_cases(const study::CaseStudy& s, int t)
         if (s.truth[c] == 0 || s.truth[c] == t) cc.cases.push_back(c);
     }
     if (cc.normals == 0)
-        return Error{src + "the study has no normal cases (truth 0); the FOMs compare normal "
-                           "cases with target cases"};
+        return input_error(src + "the study has no normal cases (truth 0); the FOMs compare normal "
+                           "cases with target cases");
     if (cc.targets == 0) {
         std::string have;
         for (int k : target_classes(s)) have += (have.empty() ? "" : ", ") + std::to_string(k);
-        return Error{src + "target class " + std::to_string(t) + " has no cases" +
-                     (have.empty() ? std::string("; the study has no target cases")
-                                   : "; classes with cases: " + have)};
+        return input_error(src + "target class " + std::to_string(t) + " has no cases" +
+                           (have.empty() ? std::string("; the study has no target cases")
+                                   : "; classes with cases: " + have));
     }
     if (cc.normals < min_cases_per_group || cc.targets < min_cases_per_group)
-        return Error{src + "the jackknife needs at least two normal cases and two cases of target "
-                           "class " + std::to_string(t) + " (the study has " +
-                     std::to_string(cc.normals) + " and " + std::to_string(cc.targets) + ")"};
+        return input_error(src + "the jackknife needs at least two normal cases and two cases "
+                                 "of target class " + std::to_string(t) + " (the study has " +
+                           std::to_string(cc.normals) + " and " + std::to_string(cc.targets) + ")");
     return cc;
 }
 
@@ -191,14 +195,14 @@ Problem check_fom_for_class(const study::CaseStudy& s, const ReadingGrid& grid,
 {
     const std::string src = source_of(s) + ": ";
     if (is_model_based(fom))
-        return Error{src + "figure of merit " + fom_name(fom) +
-                     " comes from model fits of binned tables; the empirical analysis takes "
-                     "wilcoxon, pcl@X or alroc@X"};
+        return input_error(src + "figure of merit " + fom_name(fom) +
+                           " comes from model fits of binned tables; the empirical analysis takes "
+                           "wilcoxon, pcl@X or alroc@X");
     if (!uses_localization(fom)) return std::nullopt;
     if (!s.has_localization)
-        return Error{src + "figure of merit " + fom_name(fom) +
-                     " needs localization outcomes but the study has no `localized` column (ROC "
-                     "data); use wilcoxon"};
+        return input_error(src + "figure of merit " + fom_name(fom) +
+                           " needs localization outcomes but the study has no `localized` column "
+                           "(ROC data); use wilcoxon");
     for (int c : cc.cases) {
         if (s.truth[c] != t) continue;
         for (int r = 0; r < int(s.readers.size()); ++r)
@@ -206,8 +210,9 @@ Problem check_fom_for_class(const study::CaseStudy& s, const ReadingGrid& grid,
                 if (s.readings[grid(r, m, c)].localization != study::Localization::unknown)
                     return std::nullopt;
     }
-    return Error{src + "figure of merit " + fom_name(fom) + " needs localization outcomes but no "
-                       "case of target class " + std::to_string(t) + " has one; use wilcoxon"};
+    return input_error(src + "figure of merit " + fom_name(fom) +
+                       " needs localization outcomes but no case of target class " +
+                       std::to_string(t) + " has one; use wilcoxon");
 }
 
 // Kind of a case in a table, for sharing leave-one-out values.
@@ -257,26 +262,26 @@ void fill_table(const FomSpec& fom, std::span<const double> ratings,
 Problem check_matrix(const FomMatrix& x)
 {
     const std::size_t nr = x.readers.size(), nm = x.modalities.size(), nk = x.cases.size();
-    if (nr == 0 || nm == 0) return Error{"the FOM matrix has no readers or no modalities"};
-    if (nk < 2) return Error{"the FOM matrix needs at least two cases for the jackknife"};
+    if (nr == 0 || nm == 0) return input_error("the FOM matrix has no readers or no modalities");
+    if (nk < 2) return input_error("the FOM matrix needs at least two cases for the jackknife");
     if (x.theta.size() != nr || x.jackknife.size() != nr)
-        return Error{"the FOM matrix does not have one row per reader"};
+        return input_error("the FOM matrix does not have one row per reader");
     for (std::size_t r = 0; r < nr; ++r) {
         if (x.theta[r].size() != nm || x.jackknife[r].size() != nm)
-            return Error{"the FOM matrix row of reader " + quoted(x.readers[r]) +
-                         " does not have one value per modality"};
+            return input_error("the FOM matrix row of reader " + quoted(x.readers[r]) +
+                               " does not have one value per modality");
         for (std::size_t m = 0; m < nm; ++m) {
             const std::string table = "reader " + quoted(x.readers[r]) + ", modality " +
                                       quoted(x.modalities[m]);
             if (x.jackknife[r][m].size() != nk)
-                return Error{"the FOM matrix of " + table + " does not have one jackknife value "
-                                                            "per case"};
+                return input_error("the FOM matrix of " + table +
+                                   " does not have one jackknife value per case");
             if (!std::isfinite(x.theta[r][m]))
-                return Error{"the FOM of " + table + " is not a finite number"};
+                return input_error("the FOM of " + table + " is not a finite number");
             for (std::size_t k = 0; k < nk; ++k)
                 if (!std::isfinite(x.jackknife[r][m][k]))
-                    return Error{"the FOM of " + table + " without case " + quoted(x.cases[k]) +
-                                 " is not a finite number"};
+                    return input_error("the FOM of " + table + " without case " +
+                                       quoted(x.cases[k]) + " is not a finite number");
         }
     }
     return std::nullopt;
@@ -295,8 +300,8 @@ double jackknife_covariance(std::span<const double> a, std::span<const double> b
 
 Problem check_design(const study::CaseStudy& study)
 {
-    Result<ReadingGrid> grid = checked_grid(study);
-    if (!grid) return grid.failure();
+    Expected<ReadingGrid> grid = checked_grid(study);
+    if (!grid) return grid.error();
     return std::nullopt;
 }
 
@@ -310,14 +315,14 @@ std::vector<int> target_classes(const study::CaseStudy& study)
     return classes;
 }
 
-Result<FomMatrix> empirical_fom_matrix(const study::CaseStudy& study, int target_class,
-                                       const FomSpec& fom)
+Expected<FomMatrix> empirical_fom_matrix(const study::CaseStudy& study, int target_class,
+                                         const FomSpec& fom)
 {
-    Result<ReadingGrid> checked = checked_grid(study);
-    if (!checked) return checked.failure();
+    Expected<ReadingGrid> checked = checked_grid(study);
+    if (!checked) return checked.error();
     const ReadingGrid& grid = checked.value();
-    Result<ClassCases> chosen = class_cases(study, target_class);
-    if (!chosen) return chosen.failure();
+    Expected<ClassCases> chosen = class_cases(study, target_class);
+    if (!chosen) return chosen.error();
     const ClassCases& cc = chosen.value();
     if (Problem p = check_fom_for_class(study, grid, cc, target_class, fom)) return *p;
 

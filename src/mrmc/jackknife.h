@@ -7,34 +7,10 @@
 #include <vector>
 
 #include "mrmc/fom.h"
-#include "mrmc/result.h"
-#include "study/cases.h"
+#include "varnel/analysis.h"
+#include "varnel/cases.h"
 
 namespace varnel::mrmc {
-
-// FOMs of one analysis (one target class).  The empirical path fills it from
-// the ratings; the model-based path fills it from refits of binned tables.
-struct FomMatrix {
-    FomSpec fom;
-    int target_class = 1;
-    std::vector<std::string> readers, modalities;
-    // The K cases of the analysis (the normal cases and those of the target
-    // class) in study order; jackknife index k refers to cases[k].
-    std::vector<std::string> cases;
-    int normal_cases = 0;
-    int target_cases = 0;
-    std::vector<std::vector<double>> theta;                   // [reader][modality], all cases
-    std::vector<std::vector<std::vector<double>>> jackknife;  // [reader][modality][k], case k left out
-};
-
-// A matrix whose sizes agree with its reader, modality and case lists, with
-// at least two cases and finite values throughout.
-Problem check_matrix(const FomMatrix& matrix);
-
-// Jackknife estimate of the covariance of two FOM errors from their
-// leave-one-out values: (K - 1)^2 / K times the sample covariance over k.
-// NaN for fewer than two values or lists of different lengths.
-double jackknife_covariance(std::span<const double> a, std::span<const double> b);
 
 // The design of a fully crossed study: readings refer to listed readers,
 // modalities and cases, ratings are finite, truths are 0 to 15, and every
@@ -53,7 +29,7 @@ struct ClassCases {
 // The normal cases and those of class t, or what keeps the class from being
 // analysed (no such class, no normal or target cases, fewer than two of
 // either for the jackknife).
-Result<ClassCases> class_cases(const study::CaseStudy& study, int target_class);
+Expected<ClassCases> class_cases(const study::CaseStudy& study, int target_class);
 
 // The matrix of one analysis with its names and counts, every FOM 0.
 FomMatrix empty_fom_matrix(const study::CaseStudy& study, const ClassCases& cases,
@@ -66,7 +42,7 @@ FomMatrix empty_fom_matrix(const study::CaseStudy& study, const ClassCases& case
 // localized) and the FOMs.  Leave-one-out values are computed from the rating
 // groups of the full table: cases that share a rating, truth and
 // localization outcome share one recomputation of O(number of ratings).
-Result<FomMatrix> empirical_fom_matrix(const study::CaseStudy& study, int target_class,
+Expected<FomMatrix> empirical_fom_matrix(const study::CaseStudy& study, int target_class,
                                        const FomSpec& fom);
 
 }  // namespace varnel::mrmc

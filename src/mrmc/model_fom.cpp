@@ -138,21 +138,21 @@ std::string cell_text(const study::Binning& binning, const study::Cell& c)
 
 }  // namespace
 
-Result<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binning& binning,
-                                   int t, const FomSpec& fom, const ModelFomOptions& options)
+Expected<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binning& binning,
+                                     int t, const FomSpec& fom, const ModelFomOptions& options)
 {
     if (Problem p = check_design(s))
         return *p;
-    Result<ClassCases> chosen = class_cases(s, t);
+    Expected<ClassCases> chosen = class_cases(s, t);
     if (!chosen)
-        return chosen.failure();
+        return chosen.error();
     const ClassCases& cc = chosen.value();
     const int nm = static_cast<int>(s.modalities.size());
     const int ntables = static_cast<int>(s.readers.size()) * nm;
 
-    study::Result<std::vector<Study>> tables = study::make_tables(s, binning);
+    Expected<std::vector<Study>> tables = study::make_tables(s, binning);
     if (!tables)
-        return Error{tables.error()};
+        return tables.error();
     const std::vector<Refit> refits = distinct_refits(s, binning, cc.cases);
     const int nrefits = static_cast<int>(refits.size());
 
@@ -160,6 +160,7 @@ Result<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binni
     const auto where = [&](int i) {
         return "reader " + s.readers[i / nm] + ", modality " + s.modalities[i % nm];
     };
+    const auto cancelled = [&] { return options.cancel != nullptr && options.cancel->load(); };
     const int total = ntables + nrefits;
     auto progress = [&](int fits) {
         if (options.progress) options.progress(fits, total);
@@ -172,10 +173,12 @@ Result<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binni
         [&](int i, Workspace& ws) {
             full[i] = fit_one((*tables)[i], fom, t, options.fit, ws, nullptr);
         },
-        [&](int n, int) { progress(n); });
+        [&](int n, int) { progress(n); }, options.cancel);
+    if (cancelled())
+        return cancelled_error();
     for (int i = 0; i < ntables; ++i) {
         if (!full[i].failure.empty())
-            return Error{s.source + ": " + where(i) + ": the fit failed: " + full[i].failure, 2};
+            return fit_error(s.source + ": " + where(i) + ": the fit failed: " + full[i].failure);
         x.theta[i / nm][i % nm] = full[i].fom;
     }
 
@@ -192,7 +195,9 @@ Result<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binni
                 start = nullptr;
             refitted[j] = fit_one(table, fom, t, options.fit, ws, start);
         },
-        [&](int n, int) { progress(ntables + n); });
+        [&](int n, int) { progress(ntables + n); }, options.cancel);
+    if (cancelled())
+        return cancelled_error();
 
     // A failure is named by its first case left out, then its table, as the
     // case-by-case jackknife met it.
@@ -207,13 +212,12 @@ Result<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binni
     }
     if (failed) {
         const int n = static_cast<int>(failed->cases.size());
-        return Error{s.source + ": " + where(failed->table) + ", case " +
+        return fit_error(s.source + ": " + where(failed->table) + ", case " +
                          s.cases[cc.cases[failed->cases[0]]] + " left out: the refit failed: " +
                          refitted[failed - refits.data()].failure +
                          (n > 1 ? " (the same table as without any of the " + std::to_string(n) +
                                       " cases in " + cell_text(binning, failed->cell) + ")"
-                                : std::string()),
-                     2};
+                                : std::string()));
     }
     return x;
 }

@@ -7,10 +7,11 @@
 // number of cases, and each case gets the value of its cell's refit.
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 #include "mrmc/jackknife.h"
-#include "study/binning.h"
+#include "varnel/binning.h"
 #include "varnel/fit.h"
 
 namespace varnel::mrmc {
@@ -30,6 +31,8 @@ struct ModelFomOptions {
     // Called now and then with the numbers of fits done and in all (the full
     // tables and the distinct refits).
     std::function<void(int, int)> progress;
+    // Once true, no further fit starts and the matrix is a cancelled error.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // The FOM matrix of target class `target_class` from fits of the tables
@@ -38,9 +41,9 @@ struct ModelFomOptions {
 // A fit that fails or does not converge, of a full table or a refit, is an
 // error with status 2 naming reader, modality and, for a refit, the first
 // case of the analysis whose leaving out gives that table, with how many
-// cases do.
-Result<FomMatrix> model_fom_matrix(const study::CaseStudy& study, const study::Binning& binning,
-                                   int target_class, const FomSpec& fom,
-                                   const ModelFomOptions& options);
+// cases do; a cancellation (checked between fits) is a cancelled error.
+Expected<FomMatrix> model_fom_matrix(const study::CaseStudy& study, const study::Binning& binning,
+                                     int target_class, const FomSpec& fom,
+                                     const ModelFomOptions& options);
 
 }  // namespace varnel::mrmc

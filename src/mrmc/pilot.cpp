@@ -40,22 +40,22 @@ power::ReferenceComponents reference_components(const ReferenceAnalysis& a, int 
     return r;
 }
 
-Result<power::ModalityComponents> modality_components(const ClassAnalysis& analyses)
+Expected<power::ModalityComponents> modality_components(const ClassAnalysis& analyses)
 {
     if (!analyses.modalities)
-        return Error{"the pilot has one modality: there is no modality comparison to plan; name a "
-                     "reference reader to plan the comparison of the readers with it"};
+        return input_error("the pilot has one modality: there is no modality comparison to plan; name a "
+                     "reference reader to plan the comparison of the readers with it");
     return modality_components(*analyses.modalities, int(analyses.matrix.cases.size()));
 }
 
-Result<power::ReferenceComponents> reference_components(const ClassAnalysis& analyses,
+Expected<power::ReferenceComponents> reference_components(const ClassAnalysis& analyses,
                                                         int modality)
 {
     for (const ReferenceAnalysis& a : analyses.references)
         if (a.modality == modality)
             return reference_components(a, int(analyses.matrix.cases.size()));
-    return Error{"the pilot has no reference analysis of modality " +
-                 std::to_string(modality + 1) + ": name a reference reader"};
+    return input_error("the pilot has no reference analysis of modality " +
+                 std::to_string(modality + 1) + ": name a reference reader");
 }
 
 }  // namespace varnel::mrmc

@@ -3,8 +3,8 @@
 // Obuchowski and Berbaum (2011) estimate it for planning.
 #pragma once
 
-#include "mrmc/analysis.h"
-#include "mrmc/result.h"
+#include "varnel/analysis.h"
+#include "varnel/error.h"
 #include "varnel/power.h"
 
 namespace varnel::mrmc {
@@ -25,8 +25,8 @@ power::ReferenceComponents reference_components(const ReferenceAnalysis& analysi
 // cases and those of the class).  Errors when the class has no modality
 // comparison (one modality), or no reference analysis of that modality
 // (0-based; no reference reader was named).
-Result<power::ModalityComponents> modality_components(const ClassAnalysis& analyses);
-Result<power::ReferenceComponents> reference_components(const ClassAnalysis& analyses,
+Expected<power::ModalityComponents> modality_components(const ClassAnalysis& analyses);
+Expected<power::ReferenceComponents> reference_components(const ClassAnalysis& analyses,
                                                         int modality);
 
 }  // namespace varnel::mrmc

@@ -59,10 +59,10 @@ std::string power_text(double p)
 // A component that must be a number >= 0.
 std::optional<Error> check_variance(const char* name, double value)
 {
-    if (!std::isfinite(value)) return Error{std::string(name) + " is not a finite number"};
+    if (!std::isfinite(value)) return input_error(std::string(name) + " is not a finite number");
     if (value < 0.0)
-        return Error{std::string(name) + " " + number_text(value) +
-                     " is negative; a variance component is 0 or more"};
+        return input_error(std::string(name) + " " + number_text(value) +
+                     " is negative; a variance component is 0 or more");
     return std::nullopt;
 }
 
@@ -71,7 +71,7 @@ std::optional<Error> check_variance(const char* name, double value)
 std::optional<Error> check_optional(const char* name, double value, bool variance)
 {
     if (std::isnan(value)) return std::nullopt;
-    if (std::isinf(value)) return Error{std::string(name) + " is not a finite number"};
+    if (std::isinf(value)) return input_error(std::string(name) + " is not a finite number");
     if (variance) return check_variance(name, value);
     return std::nullopt;
 }
@@ -82,25 +82,25 @@ std::optional<Error> check_covariance(const char* name, double cov, const char* 
 {
     if (std::isnan(cov)) return std::nullopt;
     if (std::fabs(cov) > var * (1.0 + rounding_allowance))
-        return Error{std::string(name) + " " + number_text(cov) + " is larger in size than " +
+        return input_error(std::string(name) + " " + number_text(cov) + " is larger in size than " +
                      var_name + " " + number_text(var) +
-                     "; a covariance cannot exceed the variance"};
+                     "; a covariance cannot exceed the variance");
     return std::nullopt;
 }
 
 std::optional<Error> check_pilot_cases(int pilot_cases)
 {
     if (pilot_cases < 2)
-        return Error{"pilot cases " + std::to_string(pilot_cases) +
+        return input_error("pilot cases " + std::to_string(pilot_cases) +
                      ": the components need the number of cases they were estimated on (2 or "
-                     "more)"};
+                     "more)");
     return std::nullopt;
 }
 
 std::optional<Error> check_components(const ModalityComponents& m)
 {
     if (auto e = check_variance("Var", m.var)) return e;
-    if (!std::isfinite(m.cov1)) return Error{"Cov1 is not a finite number"};
+    if (!std::isfinite(m.cov1)) return input_error("Cov1 is not a finite number");
     if (auto e = check_optional("Cov2", m.cov2, false)) return e;
     if (auto e = check_optional("Cov3", m.cov3, false)) return e;
     if (auto e = check_optional("VarTR", m.var_tr, true)) return e;
@@ -111,11 +111,11 @@ std::optional<Error> check_components(const ModalityComponents& m)
     // interaction projection times a covariance matrix: never negative.
     const double interaction = m.var - m.cov1 - m.cov2 + m.cov3;
     if (interaction < -rounding_allowance * m.var)
-        return Error{"Var - Cov1 - Cov2 + Cov3 = " + number_text(interaction) +
+        return input_error("Var - Cov1 - Cov2 + Cov3 = " + number_text(interaction) +
                      " is negative; these cannot be the covariances of a study (it is the "
-                     "error variance of the modality x reader interaction)"};
+                     "error variance of the modality x reader interaction)");
     for (double tau : m.modality_means)
-        if (!std::isfinite(tau)) return Error{"a pilot modality mean is not a finite number"};
+        if (!std::isfinite(tau)) return input_error("a pilot modality mean is not a finite number");
     return check_pilot_cases(m.pilot_cases);
 }
 
@@ -126,7 +126,7 @@ std::optional<Error> check_components(const ReferenceComponents& r)
     if (auto e = check_optional("VarR_psi", r.var_r, true)) return e;
     if (auto e = check_covariance("Cov2_psi", r.cov2, "Var_psi", r.var)) return e;
     if (r.mean_psi && !std::isfinite(*r.mean_psi))
-        return Error{"the pilot's mean psi is not a finite number"};
+        return input_error("the pilot's mean psi is not a finite number");
     return check_pilot_cases(r.pilot_cases);
 }
 
@@ -135,16 +135,16 @@ std::optional<Error> check_components(const ReferenceComponents& r)
 std::optional<Error> check_plan(const Plan& plan)
 {
     if (plan.readers < 2)
-        return Error{"readers " + std::to_string(plan.readers) +
-                     ": a planned study needs at least two readers"};
+        return input_error("readers " + std::to_string(plan.readers) +
+                     ": a planned study needs at least two readers");
     if (!(plan.alpha > 0.0 && plan.alpha < 1.0))
-        return Error{"alpha " + number_text(plan.alpha) +
-                     " must lie between 0 and 1 (0.05 for tests at the 5% level)"};
+        return input_error("alpha " + number_text(plan.alpha) +
+                     " must lie between 0 and 1 (0.05 for tests at the 5% level)");
     if (plan.effect) {
         if (!std::isfinite(*plan.effect))
-            return Error{"the effect is not a finite number"};
+            return input_error("the effect is not a finite number");
         if (*plan.effect == 0.0)
-            return Error{"effect 0: give the difference to detect (it cannot be 0)"};
+            return input_error("effect 0: give the difference to detect (it cannot be 0)");
     }
     return std::nullopt;
 }
@@ -152,8 +152,8 @@ std::optional<Error> check_plan(const Plan& plan)
 std::optional<Error> check_cases(int cases)
 {
     if (cases < 2)
-        return Error{"cases " + std::to_string(cases) +
-                     ": a planned study needs at least two cases"};
+        return input_error("cases " + std::to_string(cases) +
+                     ": a planned study needs at least two cases");
     return std::nullopt;
 }
 
@@ -167,46 +167,46 @@ struct ModalityEffect {
     double sum_squares = 0.0;
 };
 
-Result<ModalityEffect> modality_effect(const ModalityComponents& m, const Plan& plan)
+Expected<ModalityEffect> modality_effect(const ModalityComponents& m, const Plan& plan)
 {
     const int pilot_modalities = int(m.modality_means.size());
     const int nm = plan.modalities != 0 ? plan.modalities
                    : pilot_modalities != 0 ? pilot_modalities
                                            : 2;
     if (nm < 2)
-        return Error{"modalities " + std::to_string(nm) +
+        return input_error("modalities " + std::to_string(nm) +
                      ": a modality comparison needs two or more modalities; to compare readers "
                      "with one reference reader (e.g. an algorithm) use the reference "
-                     "components"};
+                     "components");
     if (plan.effect) return ModalityEffect{nm, *plan.effect, *plan.effect * *plan.effect / 2.0};
     if (pilot_modalities < 2)
-        return Error{"no effect: give the difference to detect (the components carry no pilot "
-                     "modality means)"};
+        return input_error("no effect: give the difference to detect (the components carry no pilot "
+                     "modality means)");
     if (nm != pilot_modalities)
-        return Error{"the pilot has " + std::to_string(pilot_modalities) +
+        return input_error("the pilot has " + std::to_string(pilot_modalities) +
                      " modality means; for " + std::to_string(nm) +
-                     " modalities give the difference to detect"};
+                     " modalities give the difference to detect");
     double mean = 0.0;
     for (double tau : m.modality_means) mean += tau;
     mean /= nm;
     double ss = 0.0;
     for (double tau : m.modality_means) ss += (tau - mean) * (tau - mean);
     if (!(ss > 0.0))
-        return Error{"the pilot's modality means are equal: there is no observed difference to "
-                     "plan for; give the difference to detect"};
+        return input_error("the pilot's modality means are equal: there is no observed difference to "
+                     "plan for; give the difference to detect");
     const double d = nm == 2 ? m.modality_means[0] - m.modality_means[1] : nan_value;
     return ModalityEffect{nm, d, ss};
 }
 
-Result<double> reference_effect(const ReferenceComponents& r, const Plan& plan)
+Expected<double> reference_effect(const ReferenceComponents& r, const Plan& plan)
 {
     if (plan.effect) return *plan.effect;
     if (!r.mean_psi)
-        return Error{"no effect: give the difference to detect (the components carry no pilot "
-                     "mean psi)"};
+        return input_error("no effect: give the difference to detect (the components carry no pilot "
+                     "mean psi)");
     if (*r.mean_psi == 0.0)
-        return Error{"the pilot's mean psi is 0: there is no observed difference to plan for; "
-                     "give the difference to detect"};
+        return input_error("the pilot's mean psi is 0: there is no observed difference to plan for; "
+                     "give the difference to detect");
     return *r.mean_psi;
 }
 
@@ -530,11 +530,11 @@ std::vector<CasesForPower> search_all(const Evaluator<Model>& e, const Analysis 
 std::optional<Error> check_search(double target_power, int max_cases)
 {
     if (!(target_power > 0.0 && target_power < 1.0))
-        return Error{"power " + number_text(target_power) +
-                     " must lie between 0 and 1 (0.8 for 80%)"};
+        return input_error("power " + number_text(target_power) +
+                     " must lie between 0 and 1 (0.8 for 80%)");
     if (max_cases < 2)
-        return Error{"the largest number of cases to search, " + std::to_string(max_cases) +
-                     ", must be at least 2"};
+        return input_error("the largest number of cases to search, " + std::to_string(max_cases) +
+                     ", must be at least 2");
     return std::nullopt;
 }
 
@@ -568,50 +568,50 @@ std::string_view analysis_label(Analysis analysis)
     return "unknown";
 }
 
-Result<PlanPower> plan_power(const ModalityComponents& components, const Plan& plan)
+Expected<PlanPower> plan_power(const ModalityComponents& components, const Plan& plan)
 {
     if (auto e = check_components(components)) return *e;
     if (auto e = check_plan(plan)) return *e;
     if (auto e = check_cases(plan.cases)) return *e;
-    Result<ModalityEffect> effect = modality_effect(components, plan);
-    if (!effect) return effect.failure();
+    Expected<ModalityEffect> effect = modality_effect(components, plan);
+    if (!effect) return effect.error();
     return power_table(modality_evaluator(components, plan, *effect), modality_analyses, plan,
                        effect->modalities, effect->effect, effect->sum_squares);
 }
 
-Result<PlanPower> plan_power(const ReferenceComponents& components, const Plan& plan)
+Expected<PlanPower> plan_power(const ReferenceComponents& components, const Plan& plan)
 {
     if (auto e = check_components(components)) return *e;
     if (auto e = check_plan(plan)) return *e;
     if (auto e = check_cases(plan.cases)) return *e;
-    Result<double> effect = reference_effect(components, plan);
-    if (!effect) return effect.failure();
+    Expected<double> effect = reference_effect(components, plan);
+    if (!effect) return effect.error();
     return power_table(reference_evaluator(components, plan, *effect), reference_analyses, plan,
                        1, *effect, *effect * *effect);
 }
 
-Result<std::vector<CasesForPower>> cases_for_power(const ModalityComponents& components,
+Expected<std::vector<CasesForPower>> cases_for_power(const ModalityComponents& components,
                                                    const Plan& plan, double target_power,
                                                    int max_cases)
 {
     if (auto e = check_components(components)) return *e;
     if (auto e = check_plan(plan)) return *e;
     if (auto e = check_search(target_power, max_cases)) return *e;
-    Result<ModalityEffect> effect = modality_effect(components, plan);
-    if (!effect) return effect.failure();
+    Expected<ModalityEffect> effect = modality_effect(components, plan);
+    if (!effect) return effect.error();
     return search_all(modality_evaluator(components, plan, *effect), modality_analyses,
                       plan.readers, target_power, max_cases);
 }
 
-Result<std::vector<CasesForPower>> cases_for_power(const ReferenceComponents& components,
+Expected<std::vector<CasesForPower>> cases_for_power(const ReferenceComponents& components,
                                                    const Plan& plan, double target_power,
                                                    int max_cases)
 {
     if (auto e = check_components(components)) return *e;
     if (auto e = check_plan(plan)) return *e;
     if (auto e = check_search(target_power, max_cases)) return *e;
-    Result<double> effect = reference_effect(components, plan);
-    if (!effect) return effect.failure();
+    Expected<double> effect = reference_effect(components, plan);
+    if (!effect) return effect.error();
     return search_all(reference_evaluator(components, plan, *effect), reference_analyses,
                       plan.readers, target_power, max_cases);
 }

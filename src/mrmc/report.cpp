@@ -350,6 +350,14 @@ nlohmann::json report_json(const CompareResult& result)
             {"analyses", analyses}};
 }
 
+// Invalid UTF-8 in a name (a study made in memory without the checks of the
+// readers) is replaced rather than thrown on.
+std::string format_json_report(const CompareResult& result)
+{
+    return report_json(result).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
+           "\n";
+}
+
 std::string format_jackknife_csv(const CompareResult& result)
 {
     const bool with_target = result.several_target_classes;

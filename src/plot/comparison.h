@@ -12,7 +12,7 @@
 
 #include "plot/plot.h"
 
-namespace plot {
+namespace varnel::plot {
 
 inline constexpr double not_a_number = std::numeric_limits<double>::quiet_NaN();
 
@@ -104,4 +104,4 @@ std::string render_operating_points_svg(const OperatingPointsPlot& plot);
 // finite coordinates are ignored; empty when there is no curve or no common x.
 std::vector<Point> vertical_average(const std::vector<std::vector<Point>>& curves);
 
-}  // namespace plot
+}  // namespace varnel::plot

@@ -5,7 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-namespace plot::draw {
+namespace varnel::plot::draw {
 
 void put(std::string& doc, const char* fmt, ...) {
     char buf[512];
@@ -149,4 +149,4 @@ std::string shorten(const std::string& s, int max_chars) {
     return s.substr(0, i) + "\xe2\x80\xa6";
 }
 
-}  // namespace plot::draw
+}  // namespace varnel::plot::draw

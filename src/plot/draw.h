@@ -8,7 +8,7 @@
 
 #include "plot/plot.h"
 
-namespace plot::draw {
+namespace varnel::plot::draw {
 
 // Appends printf-style text to the document (any length).
 void put(std::string& doc, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
@@ -69,4 +69,4 @@ std::string shorten(const std::string& s, int max_chars);
 // Number of UTF-8 characters of `s`.
 int char_count(const std::string& s);
 
-}  // namespace plot::draw
+}  // namespace varnel::plot::draw

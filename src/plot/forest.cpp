@@ -7,7 +7,7 @@
 #include "plot/comparison.h"
 #include "plot/draw.h"
 
-namespace plot {
+namespace varnel::plot {
 
 bool has_value(const Interval& e) { return std::isfinite(e.value); }
 
@@ -393,4 +393,4 @@ std::string render_forest_svg(const ForestPlot& fp) {
     return doc;
 }
 
-}  // namespace plot
+}  // namespace varnel::plot

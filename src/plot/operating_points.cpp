@@ -7,7 +7,7 @@
 #include "plot/comparison.h"
 #include "plot/draw.h"
 
-namespace plot {
+namespace varnel::plot {
 
 namespace {
 
@@ -208,4 +208,4 @@ std::string render_operating_points_svg(const OperatingPointsPlot& op) {
     return doc;
 }
 
-}  // namespace plot
+}  // namespace varnel::plot

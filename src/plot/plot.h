@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace plot {
+namespace varnel::plot {
 
 // The curve table always has this many rows: FP 1, 32 inner thresholds, FP 0.
 inline constexpr int curve_rows = 34;
@@ -75,4 +75,4 @@ std::string xml_escape(const std::string& s);
 // The whole SVG document.
 std::string render_svg(const Report& rep);
 
-}  // namespace plot
+}  // namespace varnel::plot

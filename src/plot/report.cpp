@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <sstream>
 
-namespace plot {
+namespace varnel::plot {
 namespace {
 
 struct Lines {
@@ -271,4 +271,4 @@ std::vector<Point> observed_lroc(const Report& rep, int t) {
     return cumulate(rep, d, d.hit, lowest);
 }
 
-}  // namespace plot
+}  // namespace varnel::plot

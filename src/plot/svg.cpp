@@ -3,7 +3,7 @@
 #include "plot/draw.h"
 #include "plot/plot.h"
 
-namespace plot {
+namespace varnel::plot {
 
 std::string xml_escape(const std::string& s) {
     std::string out;
@@ -106,4 +106,4 @@ std::string render_svg(const Report& rep) {
     return doc;
 }
 
-}  // namespace plot
+}  // namespace varnel::plot

@@ -36,7 +36,7 @@ void summarize(const PreparedStudy& prepared, const FitResult& fit, Summary& s, 
         s.likelihood = model::likelihood_statistics(spec, prepared.counts, mean, sigma,
                                                     fit.estimate.bounds, work, romberg);
     } catch (const numeric::NumericalStop& stop) {
-        s.likelihood_error = Error{ErrorKind::numerical_stop, 0, stop.message()};
+        s.likelihood_error = Error{ErrorKind::numerical_stop, 0, stop.message(), 2};
     }
     if (s.likelihood_error) {
         const double nan = std::numeric_limits<double>::quiet_NaN();

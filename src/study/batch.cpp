@@ -102,35 +102,63 @@ TableResult fit_table(const Table& table, const BatchSettings& settings, Workspa
 
 }  // namespace
 
+}  // namespace varnel::study
+
+namespace varnel {
+
+int thread_count(const RunControl& run)
+{
+    if (run.threads > 0)
+        return run.threads;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(cores);
+}
+
+}  // namespace varnel
+
+namespace varnel::study {
+
 void run_parallel(int count, int threads, const std::function<void(int, Workspace&)>& job,
-                  const std::function<void(int, int)>& progress)
+                  const std::function<void(int, int)>& progress, const std::atomic<bool>* cancel)
 {
     std::atomic<int> next{0};
     std::mutex mutex;
     std::condition_variable finished;
     int done = 0;
+    int running = 0;  // threads still working
 
+    const auto stopped = [cancel] { return cancel != nullptr && cancel->load(); };
     auto work = [&] {
         Workspace workspace;
-        for (int i = next++; i < count; i = next++) {
+        for (int i = next++; i < count && !stopped(); i = next++) {
             job(i, workspace);
             std::lock_guard<std::mutex> lock(mutex);
             ++done;
             finished.notify_one();
         }
+        std::lock_guard<std::mutex> lock(mutex);
+        --running;
+        finished.notify_one();
     };
     const int nthreads = std::max(1, std::min(threads, count));
+    running = nthreads;
     std::vector<std::thread> pool;
     for (int k = 0; k < nthreads; ++k)
         pool.emplace_back(work);
+    // A report at the start, after each job done (at least every 0.1 s) and
+    // once every thread has ended.
     if (progress) {
         std::unique_lock<std::mutex> lock(mutex);
-        while (done < count) {
-            finished.wait_for(lock, std::chrono::milliseconds(100));
-            const int now = done;
+        for (int seen = -1;;) {
+            finished.wait_for(lock, std::chrono::milliseconds(100),
+                              [&] { return done != seen || running == 0; });
+            seen = done;
+            const bool last = running == 0;
             lock.unlock();
-            progress(now, count);
+            progress(seen, count);
             lock.lock();
+            if (last)
+                break;
         }
     }
     for (std::thread& t : pool)
@@ -147,7 +175,7 @@ std::vector<TableResult> fit_tables(const std::vector<Table>& tables, const Batc
             const auto summary = std::make_unique_for_overwrite<Summary>();
             results[i] = fit_table(tables[i], settings, ws, *summary);
         },
-        progress);
+        progress, settings.cancel);
     return results;
 }
 

@@ -1,6 +1,6 @@
 // Rating categories from cutpoints, distinct ratings or quantiles, and the
 // per reader and modality count tables made with them.
-#include "study/binning.h"
+#include "varnel/binning.h"
 
 #include <algorithm>
 #include <array>
@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "study/numbers.h"
+#include "varnel/data_file.h"
 #include "varnel/table.h"
 
 namespace varnel::study {
@@ -26,8 +27,6 @@ constexpr const char* cutpoints_hint =
 // A name in double quotes, for messages.
 std::string in_quotes(const std::string& s) { return "\"" + s + "\""; }
 
-// "line 17", or "in memory" for a reading made without a file.
-std::string line_text(int line) { return line > 0 ? "line " + std::to_string(line) : "in memory"; }
 
 // The first text make(digits) that fits a label, trying 17 significant
 // digits down to 1; empty when none fits.
@@ -77,59 +76,62 @@ std::vector<std::string> range_labels(const std::vector<double>& upper)
 }
 
 // Cutpoints finite, increasing and at most 16; categories 2 to 17.
-Result<void> check_options(const BinningOptions& options)
+Expected<void> check_options(const BinningOptions& options)
 {
     const std::vector<double>& c = options.cutpoints;
     if (options.categories < min_categories_option || options.categories > max_categories)
-        return Error{"categories " + std::to_string(options.categories) + " is outside " +
-                     std::to_string(min_categories_option) + " to " +
-                     std::to_string(max_categories)};
+        return input_error("categories " + std::to_string(options.categories) + " is outside " +
+                           std::to_string(min_categories_option) + " to " +
+                           std::to_string(max_categories));
     if (static_cast<int>(c.size()) > max_cutpoints)
-        return Error{std::to_string(c.size()) + " cutpoints given; at most " +
-                     std::to_string(max_cutpoints) + " (" + std::to_string(max_categories) +
-                     " categories)"};
+        return input_error(std::to_string(c.size()) + " cutpoints given; at most " +
+                           std::to_string(max_cutpoints) + " (" + std::to_string(max_categories) +
+                           " categories)");
     for (std::size_t i = 0; i < c.size(); ++i) {
         if (!std::isfinite(c[i]))
-            return Error{"cutpoint " + std::to_string(i + 1) + " (" + exact_number(c[i]) +
-                         ") is not a finite number"};
+            return input_error("cutpoint " + std::to_string(i + 1) + " (" + exact_number(c[i]) +
+                               ") is not a finite number");
         if (i > 0 && !(c[i] > c[i - 1]))
-            return Error{"cutpoint " + std::to_string(i + 1) + " (" + exact_number(c[i]) +
-                         ") is not above cutpoint " + std::to_string(i) + " (" +
-                         exact_number(c[i - 1]) + "); cutpoints must increase"};
+            return input_error("cutpoint " + std::to_string(i + 1) + " (" + exact_number(c[i]) +
+                               ") is not above cutpoint " + std::to_string(i) + " (" +
+                               exact_number(c[i - 1]) + "); cutpoints must increase");
     }
     return {};
 }
 
 // The structure make_tables relies on; the file reader guarantees it, a study
 // made in memory may not.
-Result<void> check_study(const CaseStudy& study)
+Expected<void> check_study(const CaseStudy& study)
 {
     const std::string where = study.source + ": ";
     if (study.truth.size() != study.cases.size())
-        return Error{where + "the cases and their truths differ in number"};
+        return input_error(where + "the cases and their truths differ in number");
     for (std::size_t c = 0; c < study.truth.size(); ++c)
         if (study.truth[c] < 0 || study.truth[c] > max_targets)
-            return Error{where + "case " + in_quotes(study.cases[c]) + " has truth " +
-                         std::to_string(study.truth[c]) + "; the tables hold target classes 1 to " +
-                         std::to_string(max_targets)};
+            return input_error(where + "case " + in_quotes(study.cases[c]) + " has truth " +
+                               std::to_string(study.truth[c]) +
+                               "; the tables hold target classes 1 to " +
+                               std::to_string(max_targets));
     if (study.readings.empty())
-        return Error{where + "the study has no ratings"};
+        return input_error(where + "the study has no ratings");
     const int readers = static_cast<int>(study.readers.size());
     const int modalities = static_cast<int>(study.modalities.size());
     const int cases = static_cast<int>(study.cases.size());
     for (const Reading& r : study.readings) {
         if (r.reader < 0 || r.reader >= readers || r.modality < 0 || r.modality >= modalities ||
             r.case_index < 0 || r.case_index >= cases)
-            return Error{where + line_text(r.line) +
-                         ": a reading refers to a reader, modality or case that is not listed"};
+            return input_error(where + place_of(study, r.line) +
+                               ": a reading refers to a reader, modality or case that is "
+                               "not listed");
         if (!std::isfinite(r.rating))
-            return Error{where + line_text(r.line) + ": rating is not a finite number"};
+            return input_error(where + place_of(study, r.line) +
+                               ": rating is not a finite number");
     }
     return {};
 }
 
 // Every reader has ratings in every modality.
-Result<void> check_coverage(const CaseStudy& study)
+Expected<void> check_coverage(const CaseStudy& study)
 {
     std::set<std::pair<int, int>> rated;
     for (const Reading& r : study.readings)
@@ -137,10 +139,10 @@ Result<void> check_coverage(const CaseStudy& study)
     for (int reader = 0; reader < static_cast<int>(study.readers.size()); ++reader)
         for (int modality = 0; modality < static_cast<int>(study.modalities.size()); ++modality)
             if (!rated.count({reader, modality}))
-                return Error{study.source + ": reader " + in_quotes(study.readers[reader]) +
-                             " has no ratings in modality " +
-                             in_quotes(study.modalities[modality]) +
-                             "; every reader rates the cases in every modality"};
+                return input_error(study.source + ": reader " + in_quotes(study.readers[reader]) +
+                                   " has no ratings in modality " +
+                                   in_quotes(study.modalities[modality]) +
+                                   "; every reader rates the cases in every modality");
     return {};
 }
 
@@ -224,8 +226,8 @@ const Reading& highest_unlocalized(const CaseStudy& study)
 
 // Quantile categories; when target readings with and without localization
 // both occur, the no-localization group below the quantile categories.
-Result<Binning> quantile_binning(const CaseStudy& study, const std::vector<double>& sorted,
-                                 int categories)
+Expected<Binning> quantile_binning(const CaseStudy& study, const std::vector<double>& sorted,
+                                   int categories)
 {
     bool localized = false, unlocalized = false;
     for (const Reading& r : study.readings) {
@@ -244,14 +246,15 @@ Result<Binning> quantile_binning(const CaseStudy& study, const std::vector<doubl
     for (const Reading& r : study.readings)
         if (is_target(study, r) && r.localization != Localization::unknown &&
             r.rating <= top.rating)
-            return Error{study.source + ":" + std::to_string(r.line) + ": reader " +
-                         in_quotes(study.readers[r.reader]) + ", modality " +
-                         in_quotes(study.modalities[r.modality]) + ", case " +
-                         in_quotes(study.cases[r.case_index]) + " is localized at rating " +
-                         exact_number(r.rating) +
-                         ", not above the highest target rating without localization (" +
-                         exact_number(top.rating) + ", " + line_text(top.line) +
-                         "), which the lowest category holds; " + cutpoints_hint};
+            return input_error(study.source + (study.numbered_by_row ? ": row " : ":") +
+                               std::to_string(r.line) + ": reader " +
+                               in_quotes(study.readers[r.reader]) + ", modality " +
+                               in_quotes(study.modalities[r.modality]) + ", case " +
+                               in_quotes(study.cases[r.case_index]) + " is localized at rating " +
+                               exact_number(r.rating) +
+                               ", not above the highest target rating without localization (" +
+                               exact_number(top.rating) + ", " + place_of(study, top.line) +
+                               "), which the lowest category holds; " + cutpoints_hint);
     const std::vector<double> rest(std::upper_bound(sorted.begin(), sorted.end(), top.rating),
                                    sorted.end());
     b.noloc_group = true;
@@ -310,7 +313,7 @@ int noloc_of(const TableMarks& marks, int categories)
 
 // NOLOC of a table; a category mixing target readings with and without
 // localization, or one without localization above one with it, is an error.
-Result<int> table_noloc(const CaseStudy& study, const Study& table, const TableMarks& marks)
+Expected<int> table_noloc(const CaseStudy& study, const Study& table, const TableMarks& marks)
 {
     const std::string where = study.source + ": reader " + in_quotes(table.observer) +
                               ", modality " + in_quotes(table.condition) + ": ";
@@ -321,14 +324,15 @@ Result<int> table_noloc(const CaseStudy& study, const Study& table, const TableM
     for (int k = 1; k <= table.categories; ++k) {
         const CategoryMarks& m = marks[k];
         if (m.localized && m.unlocalized)
-            return Error{where + category(k) + " has target cases with localization (" +
-                         line_text(m.localized_line) + ") and without (" +
-                         line_text(m.unlocalized_line) + "); " + cutpoints_hint};
+            return input_error(where + category(k) + " has target cases with localization (" +
+                               place_of(study, m.localized_line) + ") and without (" +
+                               place_of(study, m.unlocalized_line) + "); " + cutpoints_hint);
         if (m.unlocalized && first_localized > 0)
-            return Error{where + category(k) + " has target cases without localization (" +
-                         line_text(m.unlocalized_line) + ") above " + category(first_localized) +
-                         " with localization (" + line_text(marks[first_localized].localized_line) +
-                         "); " + cutpoints_hint};
+            return input_error(where + category(k) + " has target cases without localization (" +
+                               place_of(study, m.unlocalized_line) + ") above " +
+                               category(first_localized) + " with localization (" +
+                               place_of(study, marks[first_localized].localized_line) + "); " +
+                               cutpoints_hint);
         if (m.localized && first_localized == 0)
             first_localized = k;
     }
@@ -336,16 +340,16 @@ Result<int> table_noloc(const CaseStudy& study, const Study& table, const TableM
 }
 
 // A binning that fits the tables: 1 to 17 categories, increasing bounds.
-Result<void> check_binning(const Binning& binning)
+Expected<void> check_binning(const Binning& binning)
 {
     const int k = binning.categories();
     if (k < 1 || k > max_categories || binning.upper.size() + 1 != binning.labels.size())
-        return Error{"the binning has " + std::to_string(k) + " categories and " +
-                     std::to_string(binning.upper.size()) + " bounds; it needs 1 to " +
-                     std::to_string(max_categories) + " categories and one bound fewer"};
+        return input_error("the binning has " + std::to_string(k) + " categories and " +
+                           std::to_string(binning.upper.size()) + " bounds; it needs 1 to " +
+                           std::to_string(max_categories) + " categories and one bound fewer");
     for (std::size_t i = 1; i < binning.upper.size(); ++i)
         if (!(binning.upper[i] > binning.upper[i - 1]))
-            return Error{"the category bounds of the binning do not increase"};
+            return input_error("the category bounds of the binning do not increase");
     return {};
 }
 
@@ -363,15 +367,15 @@ Study empty_table(const CaseStudy& study, const Binning& binning, int reader, in
 }
 
 // The tables of the study, the readings of case `left_out` (-1: none) left out.
-Result<std::vector<Study>> tables_without(const CaseStudy& study, const Binning& binning,
-                                          int left_out)
+Expected<std::vector<Study>> tables_without(const CaseStudy& study, const Binning& binning,
+                                            int left_out)
 {
-    if (Result<void> s = check_study(study); !s)
-        return Error{s.error()};
-    if (Result<void> b = check_binning(binning); !b)
-        return Error{b.error()};
-    if (Result<void> c = check_coverage(study); !c)
-        return Error{c.error()};
+    if (Expected<void> s = check_study(study); !s)
+        return s.error();
+    if (Expected<void> b = check_binning(binning); !b)
+        return b.error();
+    if (Expected<void> c = check_coverage(study); !c)
+        return c.error();
     const int targets = *std::max_element(study.truth.begin(), study.truth.end());
     const int modalities = static_cast<int>(study.modalities.size());
     std::vector<Study> tables;
@@ -388,9 +392,9 @@ Result<std::vector<Study>> tables_without(const CaseStudy& study, const Binning&
         count_reading(study, r, k, tables[t], marks[t][k]);
     }
     for (std::size_t t = 0; t < tables.size(); ++t) {
-        Result<int> noloc = table_noloc(study, tables[t], marks[t]);
+        Expected<int> noloc = table_noloc(study, tables[t], marks[t]);
         if (!noloc)
-            return Error{noloc.error()};
+            return noloc.error();
         tables[t].noloc = *noloc;
     }
     return tables;
@@ -405,26 +409,26 @@ int category_of(const Binning& binning, double rating)
     return static_cast<int>(it - binning.upper.begin()) + 1;
 }
 
-Result<Binning> make_binning(const CaseStudy& study, const BinningOptions& options)
+Expected<Binning> make_binning(const CaseStudy& study, const BinningOptions& options)
 {
-    if (Result<void> o = check_options(options); !o)
-        return Error{o.error()};
-    if (Result<void> s = check_study(study); !s)
-        return Error{s.error()};
+    if (Expected<void> o = check_options(options); !o)
+        return o.error();
+    if (Expected<void> s = check_study(study); !s)
+        return s.error();
     if (!options.cutpoints.empty())
         return cutpoint_binning(options.cutpoints);
     const std::vector<double> sorted = sorted_ratings(study);
     std::vector<double> distinct = sorted;
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
     if (distinct.size() == 1)
-        return Error{study.source + ": every rating is " + exact_number(distinct[0]) +
-                     "; rating categories need at least two different ratings"};
+        return input_error(study.source + ": every rating is " + exact_number(distinct[0]) +
+                           "; rating categories need at least two different ratings");
     if (static_cast<int>(distinct.size()) <= max_categories)
         return distinct_binning(distinct);
     return quantile_binning(study, sorted, options.categories);
 }
 
-Result<std::vector<Study>> make_tables(const CaseStudy& study, const Binning& binning)
+Expected<std::vector<Study>> make_tables(const CaseStudy& study, const Binning& binning)
 {
     return tables_without(study, binning, -1);
 }
@@ -455,24 +459,35 @@ Study table_without(const Study& table, const Cell& cell)
     return s;
 }
 
-Result<std::vector<Study>> make_tables_without_case(const CaseStudy& study, const Binning& binning,
-                                                    int case_index)
+Expected<std::vector<Study>> make_tables_without_case(const CaseStudy& study,
+                                                      const Binning& binning, int case_index)
 {
     if (case_index < 0 || case_index >= static_cast<int>(study.cases.size()))
-        return Error{study.source + ": case index " + std::to_string(case_index) +
-                     " is outside the study's " + std::to_string(study.cases.size()) + " cases"};
+        return input_error(study.source + ": case index " + std::to_string(case_index) +
+                           " is outside the study's " + std::to_string(study.cases.size()) +
+                           " cases");
     return tables_without(study, binning, case_index);
 }
 
-Result<BinnedStudy> bin_study(const CaseStudy& study, const BinningOptions& options)
+Expected<BinnedStudy> bin_study(const CaseStudy& study, const BinningOptions& options)
 {
-    Result<Binning> binning = make_binning(study, options);
+    Expected<Binning> binning = make_binning(study, options);
     if (!binning)
-        return Error{binning.error()};
-    Result<std::vector<Study>> tables = make_tables(study, *binning);
+        return binning.error();
+    Expected<std::vector<Study>> tables = make_tables(study, *binning);
     if (!tables)
-        return Error{tables.error()};
-    return BinnedStudy{std::move(*binning), std::move(*tables)};
+        return tables.error();
+    BinnedStudy binned{std::move(*binning), std::move(*tables), {}, {}};
+    const int count = static_cast<int>(binned.tables.size());
+    for (int t = 0; t < count; ++t) {
+        const Study& s = binned.tables[t];
+        binned.file_names.push_back(data_file_name(t + 1, count, s.observer, s.condition));
+        Expected<std::string> text = format_data_file(s);
+        if (!text)
+            return text.error();
+        binned.data_files.push_back(std::move(*text));
+    }
+    return binned;
 }
 
 }  // namespace varnel::study

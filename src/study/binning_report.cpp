@@ -1,9 +1,9 @@
 // Text account of a binned study, in aligned columns.
-#include "study/binning_report.h"
+#include "varnel/binning.h"
 
 #include <algorithm>
 
-#include "study/data_file.h"
+#include "varnel/data_file.h"
 #include "study/numbers.h"
 
 namespace varnel::study {

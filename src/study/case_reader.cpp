@@ -1,6 +1,6 @@
 // Per-case ratings CSV: a small exact RFC 4180 scanner, then the columns the
 // header names and the checks of each row.
-#include "study/case_reader.h"
+#include "varnel/cases.h"
 
 #include <cerrno>
 #include <cmath>
@@ -50,7 +50,7 @@ struct Cursor {
 // "source:line: what".
 Error error_at(const std::string& source, int line, const std::string& what)
 {
-    return Error{source + ":" + std::to_string(line) + ": " + what};
+    return input_error(source + ":" + std::to_string(line) + ": " + what);
 }
 
 // A field in double quotes, for messages.
@@ -122,7 +122,7 @@ void skip_blanks(Cursor& in)
 
 // A quoted field from its opening quote through its closing quote; a quote
 // written twice stands for one, line breaks are part of the field.
-Result<std::string> scan_quoted(Cursor& in, const std::string& source)
+Expected<std::string> scan_quoted(Cursor& in, const std::string& source)
 {
     const int open_line = in.line;
     std::string text;
@@ -145,7 +145,7 @@ Result<std::string> scan_quoted(Cursor& in, const std::string& source)
 }
 
 // An unquoted field up to the next comma or line end, trailing blanks dropped.
-Result<std::string> scan_plain(Cursor& in, const std::string& source)
+Expected<std::string> scan_plain(Cursor& in, const std::string& source)
 {
     const std::size_t start = in.pos;
     while (!in.at_end() && !ends_field(in.peek())) {
@@ -162,15 +162,15 @@ Result<std::string> scan_plain(Cursor& in, const std::string& source)
 }
 
 // One field, with the blanks around it skipped.
-Result<Field> scan_field(Cursor& in, const std::string& source)
+Expected<Field> scan_field(Cursor& in, const std::string& source)
 {
     skip_blanks(in);
     Field field;
     field.line = in.line;
     field.quoted = !in.at_end() && in.peek() == '"';
-    Result<std::string> text = field.quoted ? scan_quoted(in, source) : scan_plain(in, source);
+    Expected<std::string> text = field.quoted ? scan_quoted(in, source) : scan_plain(in, source);
     if (!text)
-        return Error{text.error()};
+        return text.error();
     if (field.quoted) {
         skip_blanks(in);
         if (!in.at_end() && !ends_field(in.peek()))
@@ -184,14 +184,14 @@ Result<Field> scan_field(Cursor& in, const std::string& source)
 
 // The fields of one record and the line end after it (LF, CRLF or the end of
 // the text).
-Result<Record> scan_record(Cursor& in, const std::string& source)
+Expected<Record> scan_record(Cursor& in, const std::string& source)
 {
     Record record;
     record.line = in.line;
     for (;;) {
-        Result<Field> field = scan_field(in, source);
+        Expected<Field> field = scan_field(in, source);
         if (!field)
-            return Error{field.error()};
+            return field.error();
         record.fields.push_back(std::move(*field));
         if (in.at_end())
             return record;
@@ -217,14 +217,14 @@ bool is_blank_record(const Record& r)
 }
 
 // All records of the text, blank lines left out.
-Result<std::vector<Record>> split_records(std::string_view text, const std::string& source)
+Expected<std::vector<Record>> split_records(std::string_view text, const std::string& source)
 {
     std::vector<Record> records;
     Cursor in{text};
     while (!in.at_end()) {
-        Result<Record> record = scan_record(in, source);
+        Expected<Record> record = scan_record(in, source);
         if (!record)
-            return Error{record.error()};
+            return record.error();
         if (!is_blank_record(*record))
             records.push_back(std::move(*record));
     }
@@ -238,7 +238,7 @@ struct Columns {
 };
 
 // The header's columns by exact name; the required ones present, none twice.
-Result<Columns> find_columns(const Record& header, const std::string& source)
+Expected<Columns> find_columns(const Record& header, const std::string& source)
 {
     struct Named {
         const char* name;
@@ -269,183 +269,241 @@ Result<Columns> find_columns(const Record& header, const std::string& source)
     return columns;
 }
 
-// truth: digits only, 0 to 15.
-Result<int> parse_truth(const Field& f, const std::string& source)
+// How messages name a place of the input: "t.csv:17: " for a file's lines,
+// "t: row 17: " for data rows of columns in memory.
+struct Places {
+    const std::string& source;
+    bool rows = false;
+
+    Error at(int place, const std::string& what) const
+    {
+        return rows ? input_error(source + ": row " + std::to_string(place) + ": " + what)
+                    : error_at(source, place, what);
+    }
+    std::string on(int place) const { return (rows ? "row " : "line ") + std::to_string(place); }
+};
+
+// The texts of the faults of one field, shared by both inputs.
+std::string truth_fault(std::string_view text)
 {
-    const bool digits = !f.text.empty() && f.text.size() <= 3 &&
-                        f.text.find_first_not_of("0123456789") == std::string::npos;
-    const int value = digits ? std::stoi(f.text) : -1;
+    return "truth " + in_quotes(text) + " is not 0 (no target) or a target class from 1 to " +
+           std::to_string(max_targets);
+}
+std::string rating_fault(std::string_view text, bool finite_only)
+{
+    return "rating " + in_quotes(text) +
+           (finite_only ? " is not a finite number" : " is not a number");
+}
+std::string localized_fault(std::string_view text)
+{
+    return "localized " + in_quotes(text) +
+           " is not 1 (correct), 0 (incorrect) or empty (not recorded)";
+}
+
+// truth: digits only, 0 to 15.
+Expected<int> parse_truth(std::string_view text)
+{
+    const bool digits = !text.empty() && text.size() <= 3 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    const int value = digits ? std::stoi(std::string(text)) : -1;
     if (value < 0 || value > max_targets)
-        return error_at(source, f.line,
-                        "truth " + in_quotes(f.text) +
-                            " is not 0 (no target) or a target class from 1 to " +
-                            std::to_string(max_targets));
+        return input_error(truth_fault(text));
     return value;
 }
 
 // rating: a finite number.
-Result<double> parse_rating(const Field& f, const std::string& source)
+Expected<double> parse_rating(std::string_view text)
 {
-    const std::optional<double> value = parse_number(f.text);
+    const std::optional<double> value = parse_number(text);
     if (!value)
-        return error_at(source, f.line, "rating " + in_quotes(f.text) + " is not a number");
+        return input_error(rating_fault(text, false));
     if (!std::isfinite(*value))
-        return error_at(source, f.line, "rating " + in_quotes(f.text) + " is not a finite number");
+        return input_error(rating_fault(text, true));
     return *value + 0.0;  // -0 becomes 0, one value for ties
 }
 
 // localized: 1, 0 or empty.
-Result<Localization> parse_localized(const Field& f, const std::string& source)
+Expected<Localization> parse_localized(std::string_view text)
 {
-    if (f.text.empty())
+    if (text.empty())
         return Localization::unknown;
-    if (f.text == "1")
+    if (text == "1")
         return Localization::correct;
-    if (f.text == "0")
+    if (text == "0")
         return Localization::incorrect;
-    return error_at(source, f.line,
-                    "localized " + in_quotes(f.text) +
-                        " is not 1 (correct), 0 (incorrect) or empty (not recorded)");
+    return input_error(localized_fault(text));
+}
+
+// One row's values, each parsed on its own, with the places messages name.
+struct RowValues {
+    std::string_view reader, modality, case_name;
+    int truth = 0;
+    double rating = 0.0;
+    Localization localization = Localization::unknown;
+    std::string localized_text;  // as given, for messages
+    int line = 0;                // the row
+    int name_line[3] = {};       // reader, modality and case fields
+    int localized_line = 0;
+};
+
+// Reader, modality and case names are not empty.
+Expected<void> check_names(const RowValues& row, const Places& places)
+{
+    const std::string_view names[] = {row.reader, row.modality, row.case_name};
+    const char* what[] = {"reader", "modality", "case"};
+    for (int i = 0; i < 3; ++i)
+        if (names[i].empty())
+            return places.at(row.name_line[i],
+                             std::string("empty ") + what[i] +
+                                 " name; every row needs a reader, a modality and a case");
+    return {};
 }
 
 // Builds the study row by row: names indexed in order of first appearance,
 // each case's truth and each (reader, modality, case) remembered with the
-// line that gave it.
+// place that gave it.
 class StudyBuilder {
 public:
-    StudyBuilder(const std::string& source, const Columns& columns, bool has_localization)
-        : source_(source), columns_(columns)
+    StudyBuilder(const Places& places, bool has_localization) : places_(places)
     {
-        study_.source = source;
+        study_.source = places.source;
         study_.has_localization = has_localization;
+        study_.numbered_by_row = places.rows;
     }
 
-    Result<void> add_row(const Record& row);
+    Expected<void> add_row(const RowValues& row);
     CaseStudy take() { return std::move(study_); }
 
 private:
-    static int index_of(const std::string& name, std::vector<std::string>& names,
+    static int index_of(std::string_view name, std::vector<std::string>& names,
                         std::unordered_map<std::string, int>& index);
-    Result<void> check_names(const Record& row) const;
-    Result<int> add_case(const std::string& name, int truth, int line);
+    Expected<int> add_case(std::string_view name, int truth, int line);
 
-    const std::string& source_;
-    Columns columns_;
+    const Places& places_;
     CaseStudy study_;
     std::unordered_map<std::string, int> readers_, modalities_, cases_;
-    std::vector<int> case_line_;  // first line of each case
+    std::vector<int> case_line_;  // first place of each case
     std::map<std::tuple<int, int, int>, int> reading_line_;
 };
 
-int StudyBuilder::index_of(const std::string& name, std::vector<std::string>& names,
+int StudyBuilder::index_of(std::string_view name, std::vector<std::string>& names,
                            std::unordered_map<std::string, int>& index)
 {
-    const auto [it, added] = index.try_emplace(name, static_cast<int>(names.size()));
+    const auto [it, added] = index.try_emplace(std::string(name), static_cast<int>(names.size()));
     if (added)
-        names.push_back(name);
+        names.emplace_back(name);
     return it->second;
 }
 
-// Reader, modality and case names are not empty.
-Result<void> StudyBuilder::check_names(const Record& row) const
-{
-    const std::pair<const char*, int> names[] = {
-        {"reader", columns_.reader}, {"modality", columns_.modality}, {"case", columns_.case_name}};
-    for (const auto& [what, column] : names) {
-        const Field& f = row.fields[column];
-        if (f.text.empty())
-            return error_at(source_, f.line,
-                            std::string("empty ") + what +
-                                " name; every row needs a reader, a modality and a case");
-    }
-    return {};
-}
-
 // The index of a case, added at its first row; a later row must repeat its truth.
-Result<int> StudyBuilder::add_case(const std::string& name, int truth, int line)
+Expected<int> StudyBuilder::add_case(std::string_view name, int truth, int line)
 {
     const int c = index_of(name, study_.cases, cases_);
     if (c == static_cast<int>(study_.truth.size())) {
         study_.truth.push_back(truth);
         case_line_.push_back(line);
     } else if (study_.truth[c] != truth) {
-        return error_at(source_, line,
-                        "case " + in_quotes(name) + " has truth " + std::to_string(truth) +
-                            " here but truth " + std::to_string(study_.truth[c]) + " on line " +
-                            std::to_string(case_line_[c]) +
-                            "; a case has one truth in all its rows");
+        return places_.at(line, "case " + in_quotes(name) + " has truth " + std::to_string(truth) +
+                                    " here but truth " + std::to_string(study_.truth[c]) + " on " +
+                                    places_.on(case_line_[c]) +
+                                    "; a case has one truth in all its rows");
     }
     return c;
 }
 
-// Checks one row and adds its reading.
-Result<void> StudyBuilder::add_row(const Record& row)
+// Checks one row, its names and fields checked already, against the rows
+// before it and adds its reading.
+Expected<void> StudyBuilder::add_row(const RowValues& row)
 {
-    if (row.fields.size() != columns_.count)
-        return error_at(source_, row.line,
-                        std::to_string(row.fields.size()) + " fields, but the header has " +
-                            std::to_string(columns_.count) +
-                            "; put a field that contains a comma in quotes");
-    if (Result<void> names = check_names(row); !names)
-        return names;
-    Result<int> truth = parse_truth(row.fields[columns_.truth], source_);
-    if (!truth)
-        return Error{truth.error()};
-    Result<double> rating = parse_rating(row.fields[columns_.rating], source_);
-    if (!rating)
-        return Error{rating.error()};
-    Result<Localization> localization = Localization::unknown;
-    if (columns_.localized >= 0)
-        localization = parse_localized(row.fields[columns_.localized], source_);
-    if (!localization)
-        return Error{localization.error()};
-
-    const std::string& case_name = row.fields[columns_.case_name].text;
-    if (*truth == 0 && *localization != Localization::unknown)
-        return error_at(
-            source_, row.fields[columns_.localized].line,
-            "localized is " + in_quotes(row.fields[columns_.localized].text) + " but case " +
-                in_quotes(case_name) +
-                " has no target (truth 0); leave localized empty for a case without a target");
-    Result<int> case_index = add_case(case_name, *truth, row.line);
+    if (row.truth == 0 && row.localization != Localization::unknown)
+        return places_.at(row.localized_line,
+                          "localized is " + in_quotes(row.localized_text) + " but case " +
+                              in_quotes(row.case_name) +
+                              " has no target (truth 0); leave localized empty for a case "
+                              "without a target");
+    Expected<int> case_index = add_case(row.case_name, row.truth, row.line);
     if (!case_index)
-        return Error{case_index.error()};
+        return case_index.error();
 
     Reading r;
-    r.reader = index_of(row.fields[columns_.reader].text, study_.readers, readers_);
-    r.modality = index_of(row.fields[columns_.modality].text, study_.modalities, modalities_);
+    r.reader = index_of(row.reader, study_.readers, readers_);
+    r.modality = index_of(row.modality, study_.modalities, modalities_);
     r.case_index = *case_index;
-    r.rating = *rating;
-    r.localization = *localization;
+    r.rating = row.rating;
+    r.localization = row.localization;
     r.line = row.line;
     const auto [it, added] =
         reading_line_.try_emplace(std::make_tuple(r.reader, r.modality, r.case_index), row.line);
     if (!added)
-        return error_at(source_, row.line,
-                        "reader " + in_quotes(study_.readers[r.reader]) + ", modality " +
-                            in_quotes(study_.modalities[r.modality]) + ", case " +
-                            in_quotes(case_name) + " is rated a second time (first on line " +
-                            std::to_string(it->second) +
-                            "); give one row per reader, modality and case");
+        return places_.at(row.line, "reader " + in_quotes(study_.readers[r.reader]) +
+                                        ", modality " + in_quotes(study_.modalities[r.modality]) +
+                                        ", case " + in_quotes(row.case_name) +
+                                        " is rated a second time (first on " +
+                                        places_.on(it->second) +
+                                        "); give one row per reader, modality and case");
     study_.readings.push_back(r);
     return {};
 }
 
+// The values of one CSV record: the field count checked, then truth, rating
+// and localized parsed in that order.
+Expected<RowValues> csv_row(const Record& row, const Columns& columns, const Places& places)
+{
+    if (row.fields.size() != columns.count)
+        return places.at(row.line, std::to_string(row.fields.size()) +
+                                       " fields, but the header has " +
+                                       std::to_string(columns.count) +
+                                       "; put a field that contains a comma in quotes");
+    RowValues v;
+    v.line = row.line;
+    const Field& reader = row.fields[columns.reader];
+    const Field& modality = row.fields[columns.modality];
+    const Field& case_name = row.fields[columns.case_name];
+    v.reader = reader.text;
+    v.modality = modality.text;
+    v.case_name = case_name.text;
+    v.name_line[0] = reader.line;
+    v.name_line[1] = modality.line;
+    v.name_line[2] = case_name.line;
+    if (Expected<void> names = check_names(v, places); !names)
+        return names.error();
+    const Field& truth = row.fields[columns.truth];
+    Expected<int> t = parse_truth(truth.text);
+    if (!t)
+        return places.at(truth.line, t.error().message);
+    v.truth = *t;
+    const Field& rating = row.fields[columns.rating];
+    Expected<double> r = parse_rating(rating.text);
+    if (!r)
+        return places.at(rating.line, r.error().message);
+    v.rating = *r;
+    if (columns.localized >= 0) {
+        const Field& localized = row.fields[columns.localized];
+        Expected<Localization> l = parse_localized(localized.text);
+        if (!l)
+            return places.at(localized.line, l.error().message);
+        v.localization = *l;
+        v.localized_text = localized.text;
+        v.localized_line = localized.line;
+    }
+    return v;
+}
+
 // The whole file's bytes, or the system's reason why they cannot be read.
-Result<std::string> read_bytes(const std::filesystem::path& path)
+Expected<std::string> read_bytes(const std::filesystem::path& path)
 {
     const std::string name = path.string();
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "rb"),
                                                          &std::fclose);
     if (!file)
-        return Error{name + ": cannot read the file: " + std::strerror(errno)};
+        return input_error(name + ": cannot read the file: " + std::strerror(errno));
     std::string bytes;
     char buffer[read_chunk];
     std::size_t n = 0;
     while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
         bytes.append(buffer, n);
     if (std::ferror(file.get()))
-        return Error{name + ": cannot read the file: " + std::strerror(errno)};
+        return input_error(name + ": cannot read the file: " + std::strerror(errno));
     return bytes;
 }
 
@@ -453,7 +511,7 @@ Result<std::string> read_bytes(const std::filesystem::path& path)
 
 // The byte-order mark skipped, the text checked as UTF-8, then split into
 // records: the header and one reading per row.
-Result<CaseStudy> parse_cases(std::string_view text, const std::string& source)
+Expected<CaseStudy> parse_cases(std::string_view text, const std::string& source)
 {
     if (text.substr(0, byte_order_mark.size()) == byte_order_mark)
         text.remove_prefix(byte_order_mark.size());
@@ -461,32 +519,226 @@ Result<CaseStudy> parse_cases(std::string_view text, const std::string& source)
         return error_at(source, line_of_offset(text, bad),
                         "the text is not UTF-8; save the file as UTF-8");
 
-    Result<std::vector<Record>> records = split_records(text, source);
+    Expected<std::vector<Record>> records = split_records(text, source);
     if (!records)
-        return Error{records.error()};
+        return records.error();
     if (records->empty())
-        return Error{source + ": the file is empty; " + columns_help + ", then one row per rating"};
+        return input_error(source + ": the file is empty; " + columns_help +
+                           ", then one row per rating");
     const Record& header = records->front();
-    Result<Columns> columns = find_columns(header, source);
+    Expected<Columns> columns = find_columns(header, source);
     if (!columns)
-        return Error{columns.error()};
+        return columns.error();
     if (records->size() == 1)
         return error_at(source, header.line, "no ratings follow the header row");
 
-    StudyBuilder builder(source, *columns, columns->localized >= 0);
-    for (std::size_t i = 1; i < records->size(); ++i)
-        if (Result<void> added = builder.add_row((*records)[i]); !added)
-            return Error{added.error()};
+    const Places places{source, false};
+    StudyBuilder builder(places, columns->localized >= 0);
+    for (std::size_t i = 1; i < records->size(); ++i) {
+        Expected<RowValues> row = csv_row((*records)[i], *columns, places);
+        if (!row)
+            return row.error();
+        if (Expected<void> added = builder.add_row(*row); !added)
+            return added.error();
+    }
     return builder.take();
 }
 
 // The file's bytes through parse_cases, named as given.
-Result<CaseStudy> read_cases(const std::filesystem::path& path)
+Expected<CaseStudy> read_cases(const std::filesystem::path& path)
 {
-    Result<std::string> bytes = read_bytes(path);
+    Expected<std::string> bytes = read_bytes(path);
     if (!bytes)
-        return Error{bytes.error()};
+        return bytes.error();
     return parse_cases(*bytes, path.string());
+}
+
+std::string place_of(const CaseStudy& study, int line)
+{
+    if (line <= 0)
+        return "in memory";
+    return (study.numbered_by_row ? "row " : "line ") + std::to_string(line);
+}
+
+std::size_t Column::size() const
+{
+    return std::visit([](const auto& v) { return v.size(); }, values);
+}
+
+namespace {
+
+// One value of a column in memory.
+struct Cell {
+    enum class Kind { missing, text, number, boolean } kind = Kind::missing;
+    std::string_view text;
+    double number = 0.0;
+    bool boolean = false;
+};
+
+Cell cell_of(const Column& column, std::size_t i)
+{
+    Cell c;
+    if (!column.missing.empty() && column.missing[i])
+        return c;
+    if (const auto* texts = std::get_if<std::vector<std::string>>(&column.values)) {
+        c.kind = Cell::Kind::text;
+        c.text = (*texts)[i];
+    } else if (const auto* numbers = std::get_if<std::vector<double>>(&column.values)) {
+        c.kind = std::isnan((*numbers)[i]) ? Cell::Kind::missing : Cell::Kind::number;
+        c.number = (*numbers)[i];
+    } else {
+        c.kind = Cell::Kind::boolean;
+        c.boolean = std::get<std::vector<bool>>(column.values)[i];
+    }
+    return c;
+}
+
+// truth: a missing value is an empty field; a number must be a whole 0 to 15.
+Expected<int> truth_of(const Cell& c)
+{
+    switch (c.kind) {
+    case Cell::Kind::missing:
+        return parse_truth("");
+    case Cell::Kind::text:
+        return parse_truth(c.text);
+    case Cell::Kind::boolean:
+        return c.boolean ? 1 : 0;
+    case Cell::Kind::number:
+        break;
+    }
+    if (!(c.number >= 0.0 && c.number <= max_targets && c.number == std::floor(c.number)))
+        return input_error(truth_fault(exact_number(c.number)));
+    return static_cast<int>(c.number);
+}
+
+// rating: a missing value is an empty field; a number must be finite.
+Expected<double> rating_of(const Cell& c)
+{
+    switch (c.kind) {
+    case Cell::Kind::missing:
+        return parse_rating("");
+    case Cell::Kind::text:
+        return parse_rating(c.text);
+    case Cell::Kind::boolean:
+        return c.boolean ? 1.0 : 0.0;
+    case Cell::Kind::number:
+        break;
+    }
+    if (!std::isfinite(c.number))
+        return input_error(rating_fault(exact_number(c.number), true));
+    return c.number + 0.0;
+}
+
+// localized: missing is not recorded; numbers 1 and 0; true and false.
+Expected<Localization> localization_of(const Cell& c, std::string& shown)
+{
+    switch (c.kind) {
+    case Cell::Kind::missing:
+        shown.clear();
+        return Localization::unknown;
+    case Cell::Kind::text:
+        shown = c.text;
+        return parse_localized(c.text);
+    case Cell::Kind::boolean:
+        shown = c.boolean ? "true" : "false";
+        return c.boolean ? Localization::correct : Localization::incorrect;
+    case Cell::Kind::number:
+        break;
+    }
+    shown = exact_number(c.number);
+    if (c.number == 1.0)
+        return Localization::correct;
+    if (c.number == 0.0)
+        return Localization::incorrect;
+    return input_error(localized_fault(shown));
+}
+
+// Every column with one value per row, and missing flags one per value.
+Expected<std::size_t> column_rows(const CaseColumns& columns, const std::string& source)
+{
+    const std::size_t rows = columns.reader.size();
+    const std::pair<const char*, std::size_t> sizes[] = {
+        {"modality", columns.modality.size()},
+        {"case", columns.case_name.size()},
+        {"truth", columns.truth.size()},
+        {"rating", columns.rating.size()},
+        {"localized", columns.localized ? columns.localized->size() : rows},
+    };
+    for (const auto& [name, size] : sizes)
+        if (size != rows)
+            return input_error(source + ": the column " + in_quotes(name) + " has " +
+                               std::to_string(size) + " values but the column \"reader\" has " +
+                               std::to_string(rows) + "; every column needs one value per row");
+    const std::pair<const char*, const Column*> flagged[] = {
+        {"truth", &columns.truth}, {"rating", &columns.rating}, {"localized", nullptr}};
+    for (auto [name, column] : flagged) {
+        if (column == nullptr)
+            column = columns.localized ? &*columns.localized : nullptr;
+        if (column && !column->missing.empty() && column->missing.size() != rows)
+            return input_error(source + ": the column " + in_quotes(name) + " has " +
+                               std::to_string(column->missing.size()) +
+                               " missing-value flags for " + std::to_string(rows) +
+                               " values; give one flag per value or none");
+    }
+    if (rows == 0)
+        return input_error(source + ": the columns hold no rows; give one row per rating");
+    return rows;
+}
+
+// The values of data row `row` (1-based) in the order the CSV reader checks
+// a record's fields: names, truth, rating, localized.
+Expected<RowValues> column_row(const CaseColumns& columns, std::size_t i, const Places& places)
+{
+    RowValues v;
+    v.line = static_cast<int>(i) + 1;
+    v.reader = columns.reader[i];
+    v.modality = columns.modality[i];
+    v.case_name = columns.case_name[i];
+    v.name_line[0] = v.name_line[1] = v.name_line[2] = v.localized_line = v.line;
+    if (Expected<void> names = check_names(v, places); !names)
+        return names.error();
+    const std::pair<const char*, std::string_view> names[] = {
+        {"reader", v.reader}, {"modality", v.modality}, {"case", v.case_name}};
+    for (const auto& [what, name] : names)
+        if (invalid_utf8_offset(name) != std::string_view::npos)
+            return places.at(v.line, std::string("the ") + what +
+                                         " name is not UTF-8 text; give names as UTF-8");
+    Expected<int> truth = truth_of(cell_of(columns.truth, i));
+    if (!truth)
+        return places.at(v.line, truth.error().message);
+    v.truth = *truth;
+    Expected<double> rating = rating_of(cell_of(columns.rating, i));
+    if (!rating)
+        return places.at(v.line, rating.error().message);
+    v.rating = *rating;
+    if (columns.localized) {
+        Expected<Localization> l =
+            localization_of(cell_of(*columns.localized, i), v.localized_text);
+        if (!l)
+            return places.at(v.line, l.error().message);
+        v.localization = *l;
+    }
+    return v;
+}
+
+}  // namespace
+
+// The sizes checked, then row by row as the CSV reader takes records.
+Expected<CaseStudy> make_cases(const CaseColumns& columns, const std::string& source)
+{
+    Expected<std::size_t> rows = column_rows(columns, source);
+    if (!rows)
+        return rows.error();
+    const Places places{source, true};
+    StudyBuilder builder(places, columns.localized.has_value());
+    for (std::size_t i = 0; i < *rows; ++i) {
+        Expected<RowValues> row = column_row(columns, i, places);
+        if (!row)
+            return row.error();
+        if (Expected<void> added = builder.add_row(*row); !added)
+            return added.error();
+    }
+    return builder.take();
 }
 
 }  // namespace varnel::study

@@ -1,5 +1,5 @@
 // Data file text for varnel and file names for the tables of a study.
-#include "study/data_file.h"
+#include "varnel/data_file.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -52,23 +52,24 @@ std::string table_row(std::string_view label, int first, int second, bool single
 }
 
 // Dimensions within varnel's limits and no negative count.
-Result<void> check_limits(const Study& s)
+Expected<void> check_limits(const Study& s)
 {
     const std::string where =
         "table of reader \"" + s.observer + "\", modality \"" + s.condition + "\": ";
     if (s.targets < 0 || s.targets > max_targets)
-        return Error{where + std::to_string(s.targets) +
-                     " target distributions; varnel takes 0 to " + std::to_string(max_targets)};
+        return input_error(where + std::to_string(s.targets) +
+                           " target distributions; varnel takes 0 to " +
+                           std::to_string(max_targets));
     if (s.categories < 1 || s.categories > max_categories)
-        return Error{where + std::to_string(s.categories) + " categories; varnel takes 1 to " +
-                     std::to_string(max_categories)};
+        return input_error(where + std::to_string(s.categories) +
+                           " categories; varnel takes 1 to " + std::to_string(max_categories));
     if (s.noloc < 0 || s.noloc > s.categories)
-        return Error{where + "NOLOC " + std::to_string(s.noloc) + " is outside 0 to " +
-                     std::to_string(s.categories)};
+        return input_error(where + "NOLOC " + std::to_string(s.noloc) + " is outside 0 to " +
+                           std::to_string(s.categories));
     for (int m = 1; m <= s.targets + 1; ++m)
         for (int k = 1; k <= s.categories; ++k)
             if (s.incorrect(k, m) < 0 || s.correct(k, m) < 0)
-                return Error{where + "a negative count in category " + std::to_string(k)};
+                return input_error(where + "a negative count in category " + std::to_string(k));
     return {};
 }
 
@@ -98,10 +99,10 @@ std::string data_file_identifier(std::string_view text)
 }
 
 // Keyword lines, then per distribution a heading and one row per category.
-Result<std::string> format_data_file(const Study& s)
+Expected<std::string> format_data_file(const Study& s)
 {
-    if (Result<void> limits = check_limits(s); !limits)
-        return Error{limits.error()};
+    if (Expected<void> limits = check_limits(s); !limits)
+        return limits.error();
     std::string text = "LROCDATA\n";
     text += "OBSERVER: " + data_file_identifier(s.observer) + "\n";
     text += "CONDITION: " + data_file_identifier(s.condition) + "\n";

@@ -25,25 +25,25 @@ fs::path without_trailing_separator(const fs::path& p)
 std::string in_quotes(const fs::path& p) { return "\"" + p.string() + "\""; }
 
 // A destination that is absent or an empty folder.
-Result<void> check_destination(const fs::path& destination)
+Expected<void> check_destination(const fs::path& destination)
 {
     std::error_code ec;
     const fs::file_status status = fs::symlink_status(destination, ec);
     if (status.type() == fs::file_type::not_found)
         return {};
     if (ec)
-        return Error{"cannot use " + in_quotes(destination) + ": " + ec.message()};
+        return input_error("cannot use " + in_quotes(destination) + ": " + ec.message());
     if (status.type() != fs::file_type::directory)
-        return Error{in_quotes(destination) +
-                     " exists and is not a folder; name a new folder for the output"};
+        return input_error(in_quotes(destination) +
+                           " exists and is not a folder; name a new folder for the output");
     if (!fs::is_empty(destination, ec) || ec)
-        return Error{in_quotes(destination) +
-                     " is not empty; name a new or empty folder for the output"};
+        return input_error(in_quotes(destination) +
+                           " is not empty; name a new or empty folder for the output");
     return {};
 }
 
 // A new folder ".<name>.tmp-<random>" beside the destination.
-Result<fs::path> make_staging(const fs::path& destination)
+Expected<fs::path> make_staging(const fs::path& destination)
 {
     std::random_device seed;
     std::mt19937_64 random(seed());
@@ -56,11 +56,11 @@ Result<fs::path> make_staging(const fs::path& destination)
         if (fs::create_directory(staging, ec))
             return staging;
         if (ec)
-            return Error{"cannot make a folder beside " + in_quotes(destination) + ": " +
-                         ec.message()};
+            return write_error("cannot make a folder beside " + in_quotes(destination) + ": " +
+                               ec.message());
     }
-    return Error{"cannot make a folder beside " + in_quotes(destination) +
-                 ": every name tried exists"};
+    return write_error("cannot make a folder beside " + in_quotes(destination) +
+                       ": every name tried exists");
 }
 
 // A relative path to a file without ".." parts.
@@ -77,14 +77,14 @@ bool is_inside(const fs::path& relative)
 }  // namespace
 
 // Checks the destination, then makes the temporary folder beside it.
-Result<OutputFolder> OutputFolder::create(const fs::path& destination)
+Expected<OutputFolder> OutputFolder::create(const fs::path& destination)
 {
     const fs::path target = without_trailing_separator(destination);
-    if (Result<void> ok = check_destination(target); !ok)
-        return Error{ok.error()};
-    Result<fs::path> staging = make_staging(target);
+    if (Expected<void> ok = check_destination(target); !ok)
+        return ok.error();
+    Expected<fs::path> staging = make_staging(target);
     if (!staging)
-        return Error{staging.error()};
+        return staging.error();
     return OutputFolder(target, *staging);
 }
 
@@ -118,39 +118,39 @@ void OutputFolder::discard() noexcept
 }
 
 // A new file in the temporary folder; an existing name is an error.
-Result<void> OutputFolder::write_file(const fs::path& relative, std::string_view content)
+Expected<void> OutputFolder::write_file(const fs::path& relative, std::string_view content)
 {
     const fs::path shown = destination_ / relative;
     if (staging_.empty())
-        return Error{"cannot write " + in_quotes(shown) +
-                     ": the output folder is already complete"};
+        return write_error("cannot write " + in_quotes(shown) +
+                           ": the output folder is already complete");
     if (!is_inside(relative))
-        return Error{"cannot write " + in_quotes(shown) +
-                     ": the name must stay inside the output folder"};
+        return write_error("cannot write " + in_quotes(shown) +
+                           ": the name must stay inside the output folder");
     const fs::path path = staging_ / relative;
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
     if (ec)
-        return Error{"cannot write " + in_quotes(shown) + ": " + ec.message()};
+        return write_error("cannot write " + in_quotes(shown) + ": " + ec.message());
     if (fs::exists(fs::symlink_status(path, ec)))
-        return Error{"cannot write " + in_quotes(shown) +
-                     ": two files of the output have this name"};
+        return write_error("cannot write " + in_quotes(shown) +
+                           ": two files of the output have this name");
     errno = 0;
     std::ofstream out(path, std::ios::binary);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
     out.close();
     if (!out)
-        return Error{"cannot write " + in_quotes(shown) + ": " +
-                     (errno != 0 ? std::strerror(errno) : "the write failed")};
+        return write_error("cannot write " + in_quotes(shown) + ": " +
+                           (errno != 0 ? std::strerror(errno) : "the write failed"));
     return {};
 }
 
 // One rename: the destination appears complete or not at all.
-Result<void> OutputFolder::commit()
+Expected<void> OutputFolder::commit()
 {
     if (staging_.empty())
-        return Error{"cannot complete " + in_quotes(destination_) +
-                     ": the output folder is already complete"};
+        return write_error("cannot complete " + in_quotes(destination_) +
+                           ": the output folder is already complete");
     std::error_code ec;
     fs::rename(staging_, destination_, ec);
     if (ec) {
@@ -159,7 +159,7 @@ Result<void> OutputFolder::commit()
                 ? "it is no longer empty"
                 : ec.message();
         discard();
-        return Error{"cannot complete " + in_quotes(destination_) + ": " + reason};
+        return write_error("cannot complete " + in_quotes(destination_) + ": " + reason);
     }
     staging_.clear();
     return {};

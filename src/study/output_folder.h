@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "study/result.h"
+#include "varnel/error.h"
 
 namespace varnel::study {
 
@@ -16,7 +16,7 @@ public:
     // Checks that `destination` is new or an empty folder and makes the
     // temporary folder ".<name>.tmp-<random>" beside it; the destination's
     // parent folder must exist.
-    static Result<OutputFolder> create(const std::filesystem::path& destination);
+    static Expected<OutputFolder> create(const std::filesystem::path& destination);
 
     OutputFolder(OutputFolder&& other) noexcept;
     OutputFolder& operator=(OutputFolder&& other) noexcept;
@@ -27,9 +27,9 @@ public:
 
     // Writes a new file at `relative` (a path inside the folder without ".."
     // parts; its subfolders are made as needed).
-    Result<void> write_file(const std::filesystem::path& relative, std::string_view content);
+    Expected<void> write_file(const std::filesystem::path& relative, std::string_view content);
     // Renames the temporary folder to the destination.
-    Result<void> commit();
+    Expected<void> commit();
 
     const std::filesystem::path& destination() const { return destination_; }
     const std::filesystem::path& staging() const { return staging_; }  // the temporary folder

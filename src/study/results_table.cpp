@@ -11,15 +11,15 @@ namespace varnel::study {
 namespace {
 
 // One cell: text, an integer, a number, a truth value, or nothing.
-using Cell = std::variant<std::monostate, std::string, long long, double, bool>;
+using Value = std::variant<std::monostate, std::string, long long, double, bool>;
 
-std::vector<Cell> row_cells(const Table& table, const TableResult& r, const TargetResult& t)
+std::vector<Value> row_cells(const Table& table, const TableResult& r, const TargetResult& t)
 {
     const bool fitted = r.status.empty();
-    auto number = [](double v) { return Cell{v}; };
+    auto number = [](double v) { return Value{v}; };
     const LikelihoodStatistics& l = r.likelihood;
-    auto optional = [&](double v) { return fitted ? number(v) : Cell{}; };
-    auto adjusted = [&](double v) { return fitted && !std::isnan(v) ? number(v) : Cell{}; };
+    auto optional = [&](double v) { return fitted ? number(v) : Value{}; };
+    auto adjusted = [&](double v) { return fitted && !std::isnan(v) ? number(v) : Value{}; };
     return {table.reader,
             table.modality,
             static_cast<long long>(t.target),
@@ -28,8 +28,8 @@ std::vector<Cell> row_cells(const Table& table, const TableResult& r, const Targ
             static_cast<long long>(r.categories),
             static_cast<long long>(r.noloc),
             t.chance,
-            fitted ? Cell{r.converged} : Cell{},
-            fitted ? Cell{static_cast<long long>(r.iterations)} : Cell{},
+            fitted ? Value{r.converged} : Value{},
+            fitted ? Value{static_cast<long long>(r.iterations)} : Value{},
             optional(t.mu),
             optional(t.se_mu),
             optional(t.sigma),
@@ -79,7 +79,7 @@ std::string csv_number(double v)
     return exact_number(v);
 }
 
-std::string csv_cell(const Cell& c)
+std::string csv_cell(const Value& c)
 {
     if (const auto* s = std::get_if<std::string>(&c))
         return csv_field(*s);
@@ -92,7 +92,7 @@ std::string csv_cell(const Cell& c)
     return "";
 }
 
-nlohmann::ordered_json json_cell(const Cell& c)
+nlohmann::ordered_json json_cell(const Value& c)
 {
     if (const auto* s = std::get_if<std::string>(&c))
         return *s;
@@ -128,7 +128,7 @@ std::string results_csv(const std::vector<Table>& tables, const std::vector<Tabl
     text += '\n';
     for (size_t i = 0; i < tables.size(); ++i)
         for (const TargetResult& t : results[i].targets) {
-            const std::vector<Cell> cells = row_cells(tables[i], results[i], t);
+            const std::vector<Value> cells = row_cells(tables[i], results[i], t);
             for (size_t c = 0; c < cells.size(); ++c)
                 text += (c ? "," : "") + csv_cell(cells[c]);
             text += '\n';
@@ -143,7 +143,7 @@ nlohmann::ordered_json results_json(const std::vector<Table>& tables,
     const auto& columns = result_columns();
     for (size_t i = 0; i < tables.size(); ++i)
         for (const TargetResult& t : results[i].targets) {
-            const std::vector<Cell> cells = row_cells(tables[i], results[i], t);
+            const std::vector<Value> cells = row_cells(tables[i], results[i], t);
             nlohmann::ordered_json row = nlohmann::ordered_json::object();
             for (size_t c = 0; c < cells.size(); ++c)
                 row[columns[c]] = json_cell(cells[c]);

@@ -1,18 +1,20 @@
 // libFuzzer entry: arbitrary bytes through the per-case ratings reader and,
-// when they parse, the default binning, the data file writer and one
-// leave-one-out binning.  Besides memory and undefined-behaviour faults it
-// stops on a broken invariant: a table whose counts do not add up to its
-// reader's ratings in its modality, a label longer than 16 characters, NOLOC
-// out of range, a table the writer refuses, or a failing leave-one-out.
+// when they parse, the column builder, the default binning, the data file
+// writer and one leave-one-out binning.  Besides memory and undefined-
+// behaviour faults it stops on a broken invariant: a study its own columns do
+// not make again, a table whose counts do not add up to its reader's ratings
+// in its modality, a label longer than 16 characters, NOLOC out of range, a
+// table the writer refuses, or a failing leave-one-out.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 #include <vector>
 
-#include "study/binning.h"
-#include "study/case_reader.h"
-#include "study/data_file.h"
+#include "varnel/binning.h"
+#include "varnel/cases.h"
+#include "varnel/data_file.h"
 
 namespace {
 
@@ -59,20 +61,60 @@ void check_tables(const CaseStudy& study, const std::vector<varnel::Study>& tabl
     }
 }
 
+// The study given back as columns (names as texts, truth and ratings as
+// numbers, localization as texts) makes the same study.
+void check_columns(const CaseStudy& study)
+{
+    CaseColumns c;
+    std::vector<double> truth, rating;
+    std::vector<std::string> localized;
+    for (const Reading& r : study.readings) {
+        c.reader.push_back(study.readers[r.reader]);
+        c.modality.push_back(study.modalities[r.modality]);
+        c.case_name.push_back(study.cases[r.case_index]);
+        truth.push_back(study.truth[r.case_index]);
+        rating.push_back(r.rating);
+        localized.push_back(r.localization == Localization::unknown   ? ""
+                            : r.localization == Localization::correct ? "1"
+                                                                      : "0");
+    }
+    c.truth.values = truth;
+    c.rating.values = rating;
+    if (study.has_localization)
+        c.localized = Column{localized, {}};
+    const varnel::Expected<CaseStudy> again = make_cases(c, "columns");
+    require(again.ok());
+    require(again->readers == study.readers && again->modalities == study.modalities &&
+            again->cases == study.cases && again->truth == study.truth &&
+            again->readings.size() == study.readings.size());
+    for (std::size_t i = 0; i < study.readings.size(); ++i)
+        require(again->readings[i].rating == study.readings[i].rating &&
+                again->readings[i].localization == study.readings[i].localization);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    Result<CaseStudy> study = parse_cases(text, "fuzz.csv");
+    varnel::Expected<CaseStudy> study = parse_cases(text, "fuzz.csv");
     if (!study)
         return 0;
-    Result<BinnedStudy> binned = bin_study(*study, BinningOptions{});
-    if (!binned)
+    check_columns(*study);
+    varnel::Expected<Binning> binning = make_binning(*study, BinningOptions{});
+    if (!binning)
         return 0;
-    check_tables(*study, binned->tables, -1);
-    Result<std::vector<varnel::Study>> without =
-        make_tables_without_case(*study, binned->binning, 0);
+    varnel::Expected<std::vector<varnel::Study>> tables = make_tables(*study, *binning);
+    if (!tables)
+        return 0;
+    check_tables(*study, *tables, -1);
+    // bin_study: the same tables with their data files.
+    varnel::Expected<BinnedStudy> binned = bin_study(*study, BinningOptions{});
+    require(binned.ok() && binned->data_files.size() == tables->size());
+    for (std::size_t t = 0; t < tables->size(); ++t)
+        require(binned->data_files[t] == format_data_file((*tables)[t]).value());
+    varnel::Expected<std::vector<varnel::Study>> without =
+        make_tables_without_case(*study, *binning, 0);
     require(without.ok());
     check_tables(*study, *without, 0);
     return 0;

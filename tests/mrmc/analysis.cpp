@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "mrmc/analysis.h"
+#include "varnel/analysis.h"
 #include "support/matrices.h"
 
 namespace {
@@ -22,8 +22,8 @@ using mrmc_test::two_case_matrix;
 
 ClassAnalysis analyzed(FomMatrix x, AnalysisOptions options = {})
 {
-    Result<ClassAnalysis> a = analyze(std::move(x), options);
-    EXPECT_TRUE(a) << a.error();
+    varnel::Expected<ClassAnalysis> a = analyze(std::move(x), options);
+    EXPECT_TRUE(a) << a.error().message;
     return a ? std::move(a).value() : ClassAnalysis{};
 }
 
@@ -234,10 +234,10 @@ TEST(AnalysisPlan, ErrorsSayWhatToDo)
         {"failed FOM", nan_fom, {}, "the FOM of reader \"R2\", modality \"M2\" is not a finite"},
     };
     for (const Case& c : cases) {
-        Result<ClassAnalysis> a = analyze(c.x, c.options);
+        varnel::Expected<ClassAnalysis> a = analyze(c.x, c.options);
         ASSERT_FALSE(a) << c.what;
-        EXPECT_NE(a.error().find(c.says), std::string::npos)
-            << c.what << ": " << a.error();
+        EXPECT_NE(a.error().message.find(c.says), std::string::npos)
+            << c.what << ": " << a.error().message;
     }
 }
 

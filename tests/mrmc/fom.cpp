@@ -14,13 +14,13 @@ using namespace varnel::mrmc;
 
 FomSpec fom(const char* name)
 {
-    Result<FomSpec> f = parse_fom(name);
-    EXPECT_TRUE(f) << name << ": " << (f ? "" : f.error());
+    varnel::Expected<FomSpec> f = parse_fom(name);
+    EXPECT_TRUE(f) << name << ": " << (f ? "" : f.error().message);
     return f ? f.value() : FomSpec{};
 }
 
-Result<double> attempt(const FomSpec& f, const std::vector<double>& normal,
-                       const std::vector<TargetRating>& target)
+varnel::Expected<double> attempt(const FomSpec& f, const std::vector<double>& normal,
+                                 const std::vector<TargetRating>& target)
 {
     return empirical_fom(f, normal, target);
 }
@@ -28,8 +28,8 @@ Result<double> attempt(const FomSpec& f, const std::vector<double>& normal,
 double value(const FomSpec& f, const std::vector<double>& normal,
              const std::vector<TargetRating>& target)
 {
-    Result<double> v = attempt(f, normal, target);
-    EXPECT_TRUE(v) << (v ? "" : v.error());
+    varnel::Expected<double> v = attempt(f, normal, target);
+    EXPECT_TRUE(v) << (v ? "" : v.error().message);
     return v ? v.value() : std::nan("");
 }
 
@@ -70,10 +70,10 @@ TEST(FomName, BadNamesSayWhatIsWrong)
         {"model-auc@1", "takes no false-positive fraction"},
     };
     for (const Case& c : cases) {
-        Result<FomSpec> f = parse_fom(c.text);
+        varnel::Expected<FomSpec> f = parse_fom(c.text);
         ASSERT_FALSE(f) << c.text;
-        EXPECT_NE(f.error().find(c.says), std::string::npos)
-            << c.text << ": " << f.error();
+        EXPECT_NE(f.error().message.find(c.says), std::string::npos)
+            << c.text << ": " << f.error().message;
     }
 }
 
@@ -223,17 +223,17 @@ TEST(PclAt, AgreesWithTheDefinitionOnRandomTables)
 
 TEST(EmpiricalFom, RefusesWhatItCannotCompute)
 {
-    Result<double> model = attempt(fom("model-auc"), {1}, {{2, true}});
+    varnel::Expected<double> model = attempt(fom("model-auc"), {1}, {{2, true}});
     ASSERT_FALSE(model);
-    EXPECT_NE(model.error().find("comes from model fits"), std::string::npos);
-    Result<double> empty = attempt(fom("wilcoxon"), {}, {{2, true}});
+    EXPECT_NE(model.error().message.find("comes from model fits"), std::string::npos);
+    varnel::Expected<double> empty = attempt(fom("wilcoxon"), {}, {{2, true}});
     ASSERT_FALSE(empty);
-    EXPECT_NE(empty.error().find("at least one normal case and one target case"),
+    EXPECT_NE(empty.error().message.find("at least one normal case and one target case"),
               std::string::npos);
     EXPECT_FALSE(attempt(fom("pcl@0.2"), {1}, {}));
-    Result<double> nan_rating = attempt(fom("wilcoxon"), {1, std::nan("")}, {{2, true}});
+    varnel::Expected<double> nan_rating = attempt(fom("wilcoxon"), {1, std::nan("")}, {{2, true}});
     ASSERT_FALSE(nan_rating);
-    EXPECT_NE(nan_rating.error().find("finite"), std::string::npos);
+    EXPECT_NE(nan_rating.error().message.find("finite"), std::string::npos);
     EXPECT_FALSE(attempt(fom("alroc@0.2"), {1}, {{INFINITY, true}}));
 }
 

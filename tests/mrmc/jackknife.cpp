@@ -120,8 +120,8 @@ TEST(FomMatrix, LeaveOneOutMatchesRecomputation)
     for (const char* name : {"wilcoxon", "pcl@0.2", "pcl@1", "alroc@0.3", "alroc@1"}) {
         const FomSpec f = parse_fom(name).value();
         for (int t : {1, 2}) {
-            Result<FomMatrix> x = empirical_fom_matrix(s, t, f);
-            ASSERT_TRUE(x) << x.error();
+            varnel::Expected<FomMatrix> x = empirical_fom_matrix(s, t, f);
+            ASSERT_TRUE(x) << x.error().message;
             std::vector<double> normal;
             std::vector<TargetRating> target;
             for (int r = 0; r < 3; ++r)
@@ -143,8 +143,8 @@ TEST(FomMatrix, LeaveOneOutMatchesRecomputation)
 TEST(FomMatrix, TakesTheNormalCasesAndThoseOfTheClass)
 {
     const CaseStudy s = mrmc_test::parse_cases(random_study_csv(2, 1, {1, 0, 2, 2, 0, 1, 0}, 1, 5));
-    Result<FomMatrix> x = empirical_fom_matrix(s, 2, parse_fom("wilcoxon").value());
-    ASSERT_TRUE(x) << x.error();
+    varnel::Expected<FomMatrix> x = empirical_fom_matrix(s, 2, parse_fom("wilcoxon").value());
+    ASSERT_TRUE(x) << x.error().message;
     EXPECT_EQ(x.value().cases, (std::vector<std::string>{"c1", "c2", "c3", "c4", "c6"}));
     EXPECT_EQ(x.value().normal_cases, 3);
     EXPECT_EQ(x.value().target_cases, 2);
@@ -216,11 +216,11 @@ TEST(DesignCheck, EachProblemHasItsMessage)
         {"model-based FOM", ok, 1, "model-auc", "comes from model fits of binned tables"},
     };
     for (const Case& c : cases) {
-        Result<FomMatrix> x =
+        varnel::Expected<FomMatrix> x =
             empirical_fom_matrix(mrmc_test::parse_cases(c.csv), c.target, parse_fom(c.fom).value());
         ASSERT_FALSE(x) << c.what;
-        EXPECT_NE(x.error().find(c.says), std::string::npos)
-            << c.what << ": " << x.error();
+        EXPECT_NE(x.error().message.find(c.says), std::string::npos)
+            << c.what << ": " << x.error().message;
     }
     EXPECT_TRUE(empirical_fom_matrix(mrmc_test::parse_cases(ok), 1, parse_fom("pcl@0.2").value()));
     EXPECT_TRUE(empirical_fom_matrix(mrmc_test::parse_cases(small_study("")), 1,

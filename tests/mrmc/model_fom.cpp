@@ -15,8 +15,8 @@
 #include "mrmc/compare.h"
 #include "mrmc/report.h"
 #include "sim/case_sim.h"
-#include "study/case_reader.h"
 #include "support/case_loader.h"
+#include "varnel/cases.h"
 #include "varnel/summary.h"
 
 using namespace varnel;
@@ -87,13 +87,13 @@ study::CaseStudy vandyke_without(const std::set<std::string>& readers)
 // for each case in turn, warm-started from the fit of its full table (cold
 // when a category emptied), one after the other.  Refitting only the distinct
 // tables must give these values bit for bit.
-Result<FomMatrix> case_by_case_matrix(const study::CaseStudy& s, const study::Binning& binning,
+Expected<FomMatrix> case_by_case_matrix(const study::CaseStudy& s, const study::Binning& binning,
                                       int t, const FomSpec& fom, const FitSettings& settings)
 {
-    const Result<ClassCases> cc = class_cases(s, t);
-    if (!cc) return cc.failure();
+    const Expected<ClassCases> cc = class_cases(s, t);
+    if (!cc) return cc.error();
     const auto tables = study::make_tables(s, binning);
-    if (!tables) return mrmc::Error{tables.error()};
+    if (!tables) return tables.error();
     const int nm = static_cast<int>(s.modalities.size());
     FomMatrix x = empty_fom_matrix(s, *cc, t, fom);
     const auto where = [&](std::size_t i) {
@@ -101,14 +101,14 @@ Result<FomMatrix> case_by_case_matrix(const study::CaseStudy& s, const study::Bi
     };
     // One fit: the FOM, the estimate and the categories used, or why it failed.
     const auto fit_table = [&](const Study& table, const Parameters* start, Workspace& ws,
-                               Parameters& estimate, int& categories) -> Result<double> {
+                               Parameters& estimate, int& categories) -> Expected<double> {
         const auto prepared = prepare(table, settings);
-        if (!prepared) return mrmc::Error{prepared.error().message};
+        if (!prepared) return input_error(prepared.error().message);
         FitOptions options;
         options.start = start;
         const auto result = fit(*prepared, settings, ws, options);
-        if (!result) return mrmc::Error{result.error().message};
-        if (!result->converged) return mrmc::Error{"the fit did not converge"};
+        if (!result) return input_error(result.error().message);
+        if (!result->converged) return input_error("the fit did not converge");
         estimate = result->estimate;
         categories = prepared->spec.categories;
         return model_fom(fom, *prepared, *result, t);
@@ -118,12 +118,12 @@ Result<FomMatrix> case_by_case_matrix(const study::CaseStudy& s, const study::Bi
     std::vector<int> categories(tables->size());
     for (std::size_t i = 0; i < tables->size(); ++i) {
         const auto f = fit_table((*tables)[i], nullptr, ws, estimates[i], categories[i]);
-        if (!f) return mrmc::Error{where(i) + ": the fit failed: " + f.error(), 2};
+        if (!f) return fit_error(where(i) + ": the fit failed: " + f.error().message);
         x.theta[i / nm][i % nm] = *f;
     }
     for (std::size_t k = 0; k < cc->cases.size(); ++k) {
         const auto without = study::make_tables_without_case(s, binning, cc->cases[k]);
-        if (!without) return mrmc::Error{without.error()};
+        if (!without) return without.error();
         for (std::size_t i = 0; i < tables->size(); ++i) {
             const Study& table = (*without)[i];
             const bool cold = without_empty_categories(table).categories != categories[i];
@@ -131,9 +131,8 @@ Result<FomMatrix> case_by_case_matrix(const study::CaseStudy& s, const study::Bi
             int used = 0;
             const auto f = fit_table(table, cold ? nullptr : &estimates[i], ws, estimate, used);
             if (!f)
-                return mrmc::Error{where(i) + ", case " + s.cases[cc->cases[k]] +
-                                 " left out: the refit failed: " + f.error(),
-                             2};
+                return fit_error(where(i) + ", case " + s.cases[cc->cases[k]] +
+                                 " left out: the refit failed: " + f.error().message);
             x.jackknife[i / nm][i % nm][k] = *f;
         }
     }
@@ -162,8 +161,8 @@ void expect_same_bits(const FomMatrix& a, const FomMatrix& b, const std::string&
 std::string compare_output(const study::CaseStudy& s, const CompareOptions& options,
                            const MatrixMaker& make)
 {
-    const Result<CompareResult> r = compare_cases(s, options, make);
-    if (!r) return "error: " + r.error();
+    const Expected<CompareResult> r = compare_cases(s, options, make);
+    if (!r) return "error: " + r.error().message;
     return report_json(*r).dump(1) + format_jackknife_csv(*r);
 }
 
@@ -245,7 +244,7 @@ TEST(ModelFomMatrix, FitsAndRefitsAsColdFitsGiveThem)
     const auto fom = parse_fom("model-alroc");
     ASSERT_TRUE(fom.ok());
     const auto x = model_fom_matrix(s, binning, 1, *fom, options);
-    ASSERT_TRUE(x.ok()) << x.error();
+    ASSERT_TRUE(x.ok()) << x.error().message;
     EXPECT_EQ(x->cases.size(), 80u);
     EXPECT_EQ(x->normal_cases, 40);
 
@@ -308,11 +307,11 @@ TEST(ModelFomMatrix, DistinctRefitsGiveTheCaseByCaseJackknifeBitForBit)
         const FomSpec fom = *parse_fom(name);
         for (int t : {1, 2}) {
             const auto slow = case_by_case_matrix(s, binning, t, fom, options.fit);
-            ASSERT_TRUE(slow.ok()) << slow.error();
+            ASSERT_TRUE(slow.ok()) << slow.error().message;
             for (int threads : {1, 3}) {
                 options.threads = threads;
                 const auto fast = model_fom_matrix(s, binning, t, fom, options);
-                ASSERT_TRUE(fast.ok()) << fast.error();
+                ASSERT_TRUE(fast.ok()) << fast.error().message;
                 expect_same_bits(*fast, *slow,
                                  std::string(name) + ", class " + std::to_string(t) + ", -j " +
                                      std::to_string(threads));
@@ -322,8 +321,8 @@ TEST(ModelFomMatrix, DistinctRefitsGiveTheCaseByCaseJackknifeBitForBit)
         }
     }
 
-    const MatrixMaker fast = [&](int t) -> Result<FomMatrix> { return fast_alroc.at(t); };
-    const MatrixMaker slow = [&](int t) -> Result<FomMatrix> { return slow_alroc.at(t); };
+    const MatrixMaker fast = [&](int t) -> Expected<FomMatrix> { return fast_alroc.at(t); };
+    const MatrixMaker slow = [&](int t) -> Expected<FomMatrix> { return slow_alroc.at(t); };
     CompareOptions compare;
     compare.fom = *parse_fom("model-alroc");
     const std::string modalities = compare_output(s, compare, fast);
@@ -350,9 +349,9 @@ TEST(ModelFomMatrix, DistinctRefitsGiveTheCaseByCaseJackknifeOnVanDyke)
     options.threads = 2;
     const FomSpec fom = *parse_fom("model-auc");
     const auto slow = case_by_case_matrix(s, binning, 1, fom, options.fit);
-    ASSERT_TRUE(slow.ok()) << slow.error();
+    ASSERT_TRUE(slow.ok()) << slow.error().message;
     const auto fast = model_fom_matrix(s, binning, 1, fom, options);
-    ASSERT_TRUE(fast.ok()) << fast.error();
+    ASSERT_TRUE(fast.ok()) << fast.error().message;
     expect_same_bits(*fast, *slow, "Van Dyke");
 
     CompareOptions compare;
@@ -389,7 +388,7 @@ TEST(ModelFomMatrix, ProgressCountsTheRefitsMade)
     std::vector<std::pair<int, int>> calls;
     options.progress = [&](int done, int total) { calls.emplace_back(done, total); };
     const auto x = model_fom_matrix(s, binning, 1, *parse_fom("model-alroc"), options);
-    ASSERT_TRUE(x.ok()) << x.error();
+    ASSERT_TRUE(x.ok()) << x.error().message;
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.back(), std::pair(fits, fits));
     for (std::size_t i = 0; i < calls.size(); ++i) {
@@ -415,8 +414,8 @@ TEST(ModelFomMatrix, AFailedRefitIsNamedWithTheCasesOfItsCell)
     const FomSpec fom = *parse_fom("model-auc");
     const auto x = model_fom_matrix(s, binning, 1, fom, options);
     ASSERT_FALSE(x.ok());
-    EXPECT_EQ(x.failure().status, 2);
-    EXPECT_EQ(x.error(), "vandyke.csv: reader R2, modality M2, case c071 left out: the refit "
+    EXPECT_EQ(x.error().status, 2);
+    EXPECT_EQ(x.error().message, "vandyke.csv: reader R2, modality M2, case c071 left out: the refit "
                          "failed: the fit did not converge (the same table as without any of "
                          "the 4 cases in category 3 \"3\" of target class 1, without "
                          "localization)");
@@ -427,5 +426,5 @@ TEST(ModelFomMatrix, AFailedRefitIsNamedWithTheCasesOfItsCell)
     EXPECT_EQ(same, 4);
     const auto slow = case_by_case_matrix(s, binning, 1, fom, options.fit);
     ASSERT_FALSE(slow.ok());
-    EXPECT_EQ(x.error().rfind(slow.error(), 0), 0u) << slow.error();
+    EXPECT_EQ(x.error().message.rfind(slow.error().message, 0), 0u) << slow.error().message;
 }

@@ -44,14 +44,14 @@ Plan plan_of(int readers, int cases, std::optional<double> effect, int modalitie
 power::PlanPower powered(const ModalityComponents& c, const Plan& p)
 {
     auto r = power::plan_power(c, p);
-    EXPECT_TRUE(r) << r.error();
+    EXPECT_TRUE(r) << r.error().message;
     return r ? r.value() : power::PlanPower{};
 }
 
 power::PlanPower powered(const ReferenceComponents& c, const Plan& p)
 {
     auto r = power::plan_power(c, p);
-    EXPECT_TRUE(r) << r.error();
+    EXPECT_TRUE(r) << r.error().message;
     return r ? r.value() : power::PlanPower{};
 }
 
@@ -100,7 +100,7 @@ mrmc::ClassAnalysis vandyke_pilot(std::optional<std::string> reference = std::nu
     options.fom = mrmc::parse_fom("wilcoxon").value();
     options.analysis.reference_reader = reference;
     auto r = mrmc::compare_cases(mrmc_test::load_cases(VANDYKE_CASES), options);
-    EXPECT_TRUE(r) << r.error();
+    EXPECT_TRUE(r) << r.error().message;
     return r ? r->classes.at(0) : mrmc::ClassAnalysis{};
 }
 
@@ -113,7 +113,7 @@ void expect_vandyke_163(const ModalityComponents& c, std::optional<double> effec
 {
     const Plan plan = plan_of(10, 0, effect);
     auto found = power::cases_for_power(c, plan, 0.8);
-    ASSERT_TRUE(found) << found.error();
+    ASSERT_TRUE(found) << found.error().message;
     const power::CasesForPower& rr = found->at(0);
     ASSERT_EQ(rr.analysis, Analysis::random_readers_random_cases);
     ASSERT_TRUE(rr.cases);
@@ -131,7 +131,7 @@ TEST(VanDykePower, PublishedCasesFromGivenComponents)
 TEST(VanDykePower, PublishedCasesFromThePilotFile)
 {
     auto c = mrmc::modality_components(vandyke_pilot());
-    ASSERT_TRUE(c) << c.error();
+    ASSERT_TRUE(c) << c.error().message;
     const ModalityComponents given = vandyke_given();
     EXPECT_NEAR(c->var, given.var, 5e-10);
     EXPECT_NEAR(c->cov1, given.cov1, 5e-10);
@@ -149,7 +149,7 @@ TEST(VanDykePower, PublishedCasesFromThePilotFile)
 TEST(VanDykePower, AtThePilotsSizeLambdaIsTheObservedStatistic)
 {
     auto c = mrmc::modality_components(vandyke_pilot());
-    ASSERT_TRUE(c) << c.error();
+    ASSERT_TRUE(c) << c.error().message;
     const power::PlanPower p = powered(*c, plan_of(5, 114, std::nullopt));
     EXPECT_NEAR(p.effect, -0.0438, 5e-7);
     EXPECT_EQ(p.case_ratio, 1.0);
@@ -173,7 +173,7 @@ TEST(VanDykePower, ReferenceAtThePilotsSizeLambdaIsTheObservedT)
     ASSERT_EQ(pilot.references.size(), 2u);
     for (int m = 0; m < 2; ++m) {
         auto c = mrmc::reference_components(pilot, m);
-        ASSERT_TRUE(c) << c.error();
+        ASSERT_TRUE(c) << c.error().message;
         ASSERT_GT(c->cov2, 0.0);
         ASSERT_GT(c->var_r, 0.0);
         const mrmc::Contrast& t = pilot.references[m].random_readers_random_cases;
@@ -280,8 +280,8 @@ TEST(PowerFormulas, ThreeModalities)
 
     auto four = power::plan_power(c, plan_of(5, 100, std::nullopt, 4));
     ASSERT_FALSE(four);
-    EXPECT_NE(four.error().find("for 4 modalities give the difference"), std::string::npos)
-        << four.error();
+    EXPECT_NE(four.error().message.find("for 4 modalities give the difference"), std::string::npos)
+        << four.error().message;
 }
 
 // As the effect vanishes every test rejects with probability alpha.
@@ -374,7 +374,7 @@ TEST(PowerGaps, NothingVariesGivesNoNumber)
         EXPECT_FALSE(a.ok());
     }
     auto search = power::cases_for_power(c, plan_of(5, 0, 0.1), 0.8);
-    ASSERT_TRUE(search) << search.error();
+    ASSERT_TRUE(search) << search.error().message;
     for (const power::CasesForPower& s : *search) {
         EXPECT_FALSE(s.cases);
         EXPECT_EQ(s.power.status, PowerStatus::zero_denominator);
@@ -388,9 +388,9 @@ TEST(PowerGaps, OneReaderPilotNamesTheUndefinedComponents)
 {
     mrmc::AnalysisOptions options;
     auto pilot = mrmc::analyze(mrmc_test::two_case_matrix({{0.7, 0.8}}, {{0.02, 0.01}}), options);
-    ASSERT_TRUE(pilot) << pilot.error();
+    ASSERT_TRUE(pilot) << pilot.error().message;
     auto c = mrmc::modality_components(*pilot);
-    ASSERT_TRUE(c) << c.error();
+    ASSERT_TRUE(c) << c.error().message;
     EXPECT_TRUE(std::isnan(c->cov2));
     EXPECT_TRUE(std::isnan(c->var_tr));
     const power::PlanPower p = powered(*c, plan_of(5, 100, std::nullopt));
@@ -427,7 +427,7 @@ TEST(CasesSearch, VanDykeSmallestNumbersAreExact)
     for (int readers : {3, 5, 10, 20}) {
         const Plan plan = plan_of(readers, 0, 0.0438);
         auto found = power::cases_for_power(c, plan, 0.8);
-        ASSERT_TRUE(found) << found.error();
+        ASSERT_TRUE(found) << found.error().message;
         ASSERT_EQ(found->size(), 3u);
         for (const power::CasesForPower& s : *found) {
             EXPECT_EQ(s.readers, readers);
@@ -450,7 +450,7 @@ TEST(CasesSearch, ReaderVariabilityCapsThePower)
 {
     const Plan plan = plan_of(2, 0, 0.0438);
     auto found = power::cases_for_power(vandyke_given(), plan, 0.8);
-    ASSERT_TRUE(found) << found.error();
+    ASSERT_TRUE(found) << found.error().message;
     const power::CasesForPower& rr = found->at(0);
     EXPECT_FALSE(rr.cases);
     EXPECT_EQ(rr.note.rfind("not reached: the power at 100000 cases is 0.", 0), 0u) << rr.note;
@@ -458,7 +458,7 @@ TEST(CasesSearch, ReaderVariabilityCapsThePower)
     EXPECT_TRUE(found->at(1).cases);
 
     auto small = power::cases_for_power(vandyke_given(), plan_of(10, 0, 0.0438), 0.8, 150);
-    ASSERT_TRUE(small) << small.error();
+    ASSERT_TRUE(small) << small.error().message;
     EXPECT_FALSE(small->at(0).cases);  // 163 needed
     EXPECT_NE(small->at(0).note.find("at 150 cases"), std::string::npos);
     EXPECT_EQ(small->at(2).cases, 53);
@@ -474,7 +474,7 @@ TEST(CasesSearch, PowerThatRisesAndFalls)
     const ModalityComponents c{0.002, 0.001, 0.001, 0.0, 0.001, {}, 100};
     const Plan plan = plan_of(2, 0, 0.15);
     auto found = power::cases_for_power(c, plan, 0.7);
-    ASSERT_TRUE(found) << found.error();
+    ASSERT_TRUE(found) << found.error().message;
     const power::CasesForPower& rr = found->at(0);
     EXPECT_FALSE(rr.monotone);
     EXPECT_NE(rr.note.find("not monotone"), std::string::npos) << rr.note;
@@ -482,7 +482,7 @@ TEST(CasesSearch, PowerThatRisesAndFalls)
     EXPECT_LT(power_at(c, plan, 1000, Analysis::random_readers_random_cases), 0.7);
 
     auto beyond = power::cases_for_power(c, plan, 0.75);
-    ASSERT_TRUE(beyond) << beyond.error();
+    ASSERT_TRUE(beyond) << beyond.error().message;
     EXPECT_FALSE(beyond->at(0).cases);
     EXPECT_EQ(beyond->at(0).note.rfind("not reached", 0), 0u) << beyond->at(0).note;
 }
@@ -491,7 +491,7 @@ TEST(CasesSearch, ReferenceReader)
 {
     const ReferenceComponents c{6e-4, 2e-4, 1e-3, -0.05, 114};
     auto found = power::cases_for_power(c, plan_of(8, 0, std::nullopt), 0.9);
-    ASSERT_TRUE(found) << found.error();
+    ASSERT_TRUE(found) << found.error().message;
     ASSERT_EQ(found->size(), 2u);
     for (const power::CasesForPower& s : *found) {
         ASSERT_TRUE(s.cases) << s.note;
@@ -536,11 +536,11 @@ TEST(PilotComponents, ReaderVariabilityAsPlanningDefinesIt)
 // ---------------------------------------------------------------------------
 // Bad input: an error value whose message names the fault.
 
-void expect_refused(const power::Result<power::PlanPower>& r, const std::string& text)
+void expect_refused(const varnel::Expected<power::PlanPower>& r, const std::string& text)
 {
     ASSERT_FALSE(r) << "accepted; expected: " << text;
-    EXPECT_NE(r.error().find(text), std::string::npos) << r.error();
-    EXPECT_EQ(r.failure().status, 1);
+    EXPECT_NE(r.error().message.find(text), std::string::npos) << r.error().message;
+    EXPECT_EQ(r.error().status, 1);
 }
 
 TEST(PowerInput, BadComponentsAreRefused)
@@ -609,11 +609,11 @@ TEST(PowerInput, BadPlansAreRefused)
     for (double target : {0.0, 1.0, 1.2}) {
         auto s = power::cases_for_power(c, plan_of(5, 0, 0.05), target);
         ASSERT_FALSE(s);
-        EXPECT_NE(s.error().find("must lie between 0 and 1"), std::string::npos) << s.error();
+        EXPECT_NE(s.error().message.find("must lie between 0 and 1"), std::string::npos) << s.error().message;
     }
     auto s = power::cases_for_power(c, plan_of(5, 0, 0.05), 0.8, 1);
     ASSERT_FALSE(s);
-    EXPECT_NE(s.error().find("must be at least 2"), std::string::npos) << s.error();
+    EXPECT_NE(s.error().message.find("must be at least 2"), std::string::npos) << s.error().message;
 }
 
 }  // namespace

@@ -18,8 +18,8 @@ ClassAnalysis analyzed(FomMatrix x, const char* reference = nullptr)
 {
     AnalysisOptions options;
     if (reference) options.reference_reader = reference;
-    Result<ClassAnalysis> a = analyze(std::move(x), options);
-    EXPECT_TRUE(a) << a.error();
+    varnel::Expected<ClassAnalysis> a = analyze(std::move(x), options);
+    EXPECT_TRUE(a) << a.error().message;
     return std::move(a).value();
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "mrmc/compare.h"
 #include "mrmc/report.h"
 #include "support/case_loader.h"
 
@@ -20,8 +21,9 @@ protected:
         if (!std::filesystem::exists(VANDYKE_CASES)) GTEST_SKIP() << VANDYKE_CASES << " missing";
         CompareOptions options;
         options.fom = parse_fom("wilcoxon").value();
-        Result<CompareResult> r = compare_cases(mrmc_test::load_cases(VANDYKE_CASES), options);
-        ASSERT_TRUE(r) << r.error();
+        varnel::Expected<CompareResult> r =
+            compare_cases(mrmc_test::load_cases(VANDYKE_CASES), options);
+        ASSERT_TRUE(r) << r.error().message;
         ASSERT_EQ(r.value().classes.size(), 1u);
         ASSERT_TRUE(r.value().classes[0].modalities.has_value());
         analysis = *r.value().classes[0].modalities;

@@ -15,6 +15,8 @@
 #include "plot/comparison.h"
 #include "support/svg_check.h"
 
+namespace plot = varnel::plot;
+
 namespace {
 
 using plot::Point;

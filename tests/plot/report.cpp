@@ -7,6 +7,8 @@
 #include "plot/plot.h"
 #include "support/svg_check.h"
 
+namespace plot = varnel::plot;
+
 namespace {
 
 const std::string data = std::string(VARNEL_SOURCE_DIR) + "/tests/plot/data/";

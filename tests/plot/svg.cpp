@@ -16,6 +16,8 @@
 #include "plot/plot.h"
 #include "support/svg_check.h"
 
+namespace plot = varnel::plot;
+
 namespace {
 
 using plotcheck::Element;

@@ -2,9 +2,9 @@
 // its exit statuses, and nothing left behind after a failure.
 #include <gtest/gtest.h>
 
-#include "study/binning.h"
-#include "study/case_reader.h"
-#include "study/data_file.h"
+#include "varnel/binning.h"
+#include "varnel/cases.h"
+#include "varnel/data_file.h"
 #include "support/helpers.h"
 
 namespace {

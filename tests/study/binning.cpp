@@ -1,6 +1,6 @@
 // Binning into rating categories: each rule, NOLOC per table, the mixing
 // errors and leave-one-out, with counts checked against hand-counted studies.
-#include "study/binning.h"
+#include "varnel/binning.h"
 
 #include <map>
 
@@ -52,21 +52,21 @@ std::vector<double> one_to(int n)
 
 Binning binning_of(const CaseStudy& s, const BinningOptions& o = {})
 {
-    Result<Binning> b = make_binning(s, o);
-    EXPECT_TRUE(b.ok()) << (b.ok() ? "" : b.error());
+    varnel::Expected<Binning> b = make_binning(s, o);
+    EXPECT_TRUE(b.ok()) << (b.ok() ? "" : b.error().message);
     return b.ok() ? *b : Binning{};
 }
 
 std::string error_of(const CaseStudy& s, const BinningOptions& o = {})
 {
-    Result<BinnedStudy> b = bin_study(s, o);
-    return b.ok() ? "(binned)" : b.error();
+    varnel::Expected<BinnedStudy> b = bin_study(s, o);
+    return b.ok() ? "(binned)" : b.error().message;
 }
 
 TEST(BinningTables, HandCountedLrocStudyWithNolocPerTable)
 {
-    Result<BinnedStudy> b = bin_study(study_from(study_test::two_reader_lroc_csv), {});
-    ASSERT_TRUE(b.ok()) << b.error();
+    varnel::Expected<BinnedStudy> b = bin_study(study_from(study_test::two_reader_lroc_csv), {});
+    ASSERT_TRUE(b.ok()) << b.error().message;
     EXPECT_EQ(b->binning.rule, BinningRule::distinct_ratings);
     ASSERT_EQ(b->tables.size(), 4u);
     const varnel::Study& r1a = b->tables[0];
@@ -97,8 +97,8 @@ TEST(BinningTables, HandCountedLrocStudyWithNolocPerTable)
 TEST(BinningTables, NolocEndsWithTheHighestUnlocalizedTargetCategory)
 {
     const auto noloc = [](const std::map<int, std::string>& targets) {
-        Result<BinnedStudy> b = bin_study(ladder(one_to(6), targets), {});
-        EXPECT_TRUE(b.ok()) << (b.ok() ? "" : b.error());
+        varnel::Expected<BinnedStudy> b = bin_study(ladder(one_to(6), targets), {});
+        EXPECT_TRUE(b.ok()) << (b.ok() ? "" : b.error().message);
         return b.ok() ? b->tables[0].noloc : -1;
     };
     // Category 2 holds no target: localization is recorded from it on.
@@ -114,20 +114,20 @@ TEST(BinningTables, NolocEndsWithTheHighestUnlocalizedTargetCategory)
     // only localized target makes the table ROC data.
     const CaseStudy s = ladder(one_to(6), {{0, ""}, {2, ""}, {4, "1"}});
     const Binning b = binning_of(s);
-    Result<std::vector<varnel::Study>> full = make_tables(s, b);
-    ASSERT_TRUE(full.ok()) << full.error();
+    varnel::Expected<std::vector<varnel::Study>> full = make_tables(s, b);
+    ASSERT_TRUE(full.ok()) << full.error().message;
     EXPECT_EQ((*full)[0].noloc, 3);
     const std::vector<std::pair<int, int>> left_out_noloc{{2, 1}, {0, 3}, {4, 6}, {1, 3}};
     for (const auto& [c, expected] : left_out_noloc) {
-        Result<std::vector<varnel::Study>> without = make_tables_without_case(s, b, c);
-        ASSERT_TRUE(without.ok()) << without.error();
+        varnel::Expected<std::vector<varnel::Study>> without = make_tables_without_case(s, b, c);
+        ASSERT_TRUE(without.ok()) << without.error().message;
         EXPECT_EQ((*without)[0].noloc, expected) << "case " << c;
         EXPECT_EQ(table_without((*full)[0], cell_of(s, b, s.readings[c])).noloc, expected)
             << "case " << c;
     }
     const CaseStudy low = ladder(one_to(6), {{0, ""}, {4, "1"}});
-    Result<std::vector<varnel::Study>> without_low = make_tables_without_case(low, b, 0);
-    ASSERT_TRUE(without_low.ok()) << without_low.error();
+    varnel::Expected<std::vector<varnel::Study>> without_low = make_tables_without_case(low, b, 0);
+    ASSERT_TRUE(without_low.ok()) << without_low.error().message;
     EXPECT_EQ((*without_low)[0].noloc, 0);
 }
 
@@ -135,8 +135,8 @@ TEST(BinningTables, LeaveOneOutKeepsTheFullStudysCategories)
 {
     const CaseStudy s = study_from(study_test::two_reader_lroc_csv);
     const Binning full = binning_of(s);
-    Result<std::vector<varnel::Study>> without_t2 = make_tables_without_case(s, full, 3);
-    ASSERT_TRUE(without_t2.ok()) << without_t2.error();
+    varnel::Expected<std::vector<varnel::Study>> without_t2 = make_tables_without_case(s, full, 3);
+    ASSERT_TRUE(without_t2.ok()) << without_t2.error().message;
     const varnel::Study& r1a = (*without_t2)[0];
     EXPECT_EQ(cells(r1a), "c(1,1)=1 c(2,1)=1 c(2,2)=1 i(5,2)=1");
     EXPECT_EQ(r1a.noloc, 2);    // its highest unlocalized target is still at 2
@@ -144,11 +144,12 @@ TEST(BinningTables, LeaveOneOutKeepsTheFullStudysCategories)
 
     // The only rating 3 left out: category 3 stays, empty.
     const CaseStudy three = ladder({1, 2, 3, 1, 2});
-    Result<std::vector<varnel::Study>> t = make_tables_without_case(three, binning_of(three), 2);
-    ASSERT_TRUE(t.ok()) << t.error();
+    varnel::Expected<std::vector<varnel::Study>> t =
+        make_tables_without_case(three, binning_of(three), 2);
+    ASSERT_TRUE(t.ok()) << t.error().message;
     EXPECT_EQ((*t)[0].categories, 3);
     EXPECT_EQ(cells((*t)[0]), "c(1,1)=2 c(2,1)=2");
-    EXPECT_EQ(make_tables_without_case(three, binning_of(three), 5).error(),
+    EXPECT_EQ(make_tables_without_case(three, binning_of(three), 5).error().message,
               "t.csv: case index 5 is outside the study's 5 cases");
 }
 
@@ -173,12 +174,12 @@ std::string table_text(const varnel::Study& s)
 // table make_tables_without_case makes for that reading's case.
 void expect_tables_without_each_reading(const CaseStudy& s, const Binning& b)
 {
-    Result<std::vector<varnel::Study>> full = make_tables(s, b);
-    ASSERT_TRUE(full.ok()) << full.error();
+    varnel::Expected<std::vector<varnel::Study>> full = make_tables(s, b);
+    ASSERT_TRUE(full.ok()) << full.error().message;
     const int modalities = static_cast<int>(s.modalities.size());
     for (int c = 0; c < static_cast<int>(s.cases.size()); ++c) {
-        Result<std::vector<varnel::Study>> without = make_tables_without_case(s, b, c);
-        ASSERT_TRUE(without.ok()) << without.error();
+        varnel::Expected<std::vector<varnel::Study>> without = make_tables_without_case(s, b, c);
+        ASSERT_TRUE(without.ok()) << without.error().message;
         for (const Reading& r : s.readings) {
             if (r.case_index != c)
                 continue;
@@ -197,7 +198,7 @@ TEST(BinningTables, ATableWithoutOneReadingIsTheLeaveOneOutTable)
     expect_tables_without_each_reading(two, binning_of(two));
     // Its reader R1 in modality A without t2 (class 2, correctly localized
     // at rating 4): NOLOC stays 2.
-    Result<std::vector<varnel::Study>> r1a = make_tables(two, binning_of(two));
+    varnel::Expected<std::vector<varnel::Study>> r1a = make_tables(two, binning_of(two));
     ASSERT_TRUE(r1a.ok());
     const Cell t2{4, 3, Localization::correct};
     EXPECT_EQ(cell_of(two, binning_of(two), two.readings[3]), t2);
@@ -235,10 +236,10 @@ TEST(BinningTables, ATableWithoutOneReadingIsTheLeaveOneOutTable)
 
 TEST(BinningTables, TargetClassesUpToTheHighestTruthStayInEvenWithoutCases)
 {
-    Result<BinnedStudy> b = bin_study(study_from("reader,modality,case,truth,rating\n"
-                                                 "R,A,a,1,1\nR,A,b,3,2\nR,A,c,0,1\n"),
-                                      {});
-    ASSERT_TRUE(b.ok()) << b.error();
+    varnel::Expected<BinnedStudy> b = bin_study(study_from("reader,modality,case,truth,rating\n"
+                                                           "R,A,a,1,1\nR,A,b,3,2\nR,A,c,0,1\n"),
+                                                {});
+    ASSERT_TRUE(b.ok()) << b.error().message;
     EXPECT_EQ(b->tables[0].targets, 3);
     EXPECT_EQ(b->tables[0].noloc, 2);  // no localization column: ROC data
     EXPECT_EQ(cells(b->tables[0]), "c(1,1)=1 c(1,2)=1 c(2,4)=1");
@@ -254,8 +255,8 @@ TEST(BinningRules, CutpointsBoundCategoriesFromAboveAndEmptyOnesStay)
     EXPECT_EQ(category_of(b, 1.5000001), 2);
     EXPECT_EQ(category_of(b, 2.5), 2);
     EXPECT_EQ(category_of(b, 5.1), 4);
-    Result<std::vector<varnel::Study>> t = make_tables(s, b);
-    ASSERT_TRUE(t.ok()) << t.error();
+    varnel::Expected<std::vector<varnel::Study>> t = make_tables(s, b);
+    ASSERT_TRUE(t.ok()) << t.error().message;
     EXPECT_EQ((*t)[0].categories, 4);
     EXPECT_EQ(cells((*t)[0]), "c(1,1)=2 c(2,1)=2 c(4,1)=1");
 }
@@ -291,8 +292,8 @@ TEST(BinningRules, QuantilesOfAllRatingsNeverSplitTies)
     EXPECT_EQ(merged.labels, (std::vector<std::string>{"<=1", "(1,2]", ">2"}));
 
     // Without any localization the study is ROC data: NOLOC = categories.
-    Result<BinnedStudy> roc = bin_study(ladder(one_to(40), {{3, ""}, {30, ""}}), {{}, 4});
-    ASSERT_TRUE(roc.ok()) << roc.error();
+    varnel::Expected<BinnedStudy> roc = bin_study(ladder(one_to(40), {{3, ""}, {30, ""}}), {{}, 4});
+    ASSERT_TRUE(roc.ok()) << roc.error().message;
     EXPECT_EQ(roc->tables[0].noloc, 4);
 }
 
@@ -302,8 +303,8 @@ TEST(BinningRules, UnlocalizedTargetRatingsFormTheLowestQuantileCategory)
     // 30 with.  Category 1 holds ratings <= 5; ratings 6 to 30 (25) are cut
     // nearest their terciles 8.33 and 16.67: after 13 (8 readings) and 22 (17).
     const std::map<int, std::string> targets{{2, ""}, {4, ""}, {9, "1"}, {19, "0"}, {29, "1"}};
-    Result<BinnedStudy> b = bin_study(ladder(one_to(30), targets), {{}, 4});
-    ASSERT_TRUE(b.ok()) << b.error();
+    varnel::Expected<BinnedStudy> b = bin_study(ladder(one_to(30), targets), {{}, 4});
+    ASSERT_TRUE(b.ok()) << b.error().message;
     EXPECT_TRUE(b->binning.noloc_group);
     EXPECT_EQ(b->binning.labels, (std::vector<std::string>{"<=5", "(5,13]", "(13,22]", ">22"}));
     EXPECT_EQ(b->tables[0].noloc, 1);

@@ -1,6 +1,6 @@
 // Per-case ratings reader: the CSV forms it accepts and each fault with its
 // exact message and line.
-#include "study/case_reader.h"
+#include "varnel/cases.h"
 
 #include <cmath>
 
@@ -17,8 +17,8 @@ const std::string header = "reader,modality,case,truth,rating,localized\n";
 
 std::string error_of(const std::string& csv)
 {
-    Result<CaseStudy> r = parse_cases(csv, "t.csv");
-    return r.ok() ? "(parsed)" : r.error();
+    varnel::Expected<CaseStudy> r = parse_cases(csv, "t.csv");
+    return r.ok() ? "(parsed)" : r.error().message;
 }
 
 TEST(CaseReaderForms, ColumnsByNameInAnyOrderWithOtherColumnsIgnored)
@@ -161,22 +161,22 @@ TEST(CaseReaderFile, ReadsTheFileAndNamesItInMessages)
 {
     study_test::TempDir dir;
     const auto good = dir.write("cases.csv", header + "R1,A,c1,1,2,1\n");
-    Result<CaseStudy> s = read_cases(good);
-    ASSERT_TRUE(s.ok()) << s.error();
+    varnel::Expected<CaseStudy> s = read_cases(good);
+    ASSERT_TRUE(s.ok()) << s.error().message;
     EXPECT_EQ(s->source, good.string());
     EXPECT_EQ(s->readings.size(), 1u);
 
     const auto bad = dir.write("bad.csv", header + "R1,A,c1,1,x,1\n");
-    EXPECT_EQ(read_cases(bad).error(), bad.string() + ":2: rating \"x\" is not a number");
+    EXPECT_EQ(read_cases(bad).error().message, bad.string() + ":2: rating \"x\" is not a number");
 }
 
 TEST(CaseReaderFile, UnreadableFileGivesTheSystemsReason)
 {
     study_test::TempDir dir;
     const std::string missing = (dir.path() / "missing.csv").string();
-    EXPECT_EQ(read_cases(missing).error(),
+    EXPECT_EQ(read_cases(missing).error().message,
               missing + ": cannot read the file: No such file or directory");
-    EXPECT_EQ(read_cases(dir.path()).error(),
+    EXPECT_EQ(read_cases(dir.path()).error().message,
               dir.path().string() + ": cannot read the file: Is a directory");
 }
 

@@ -1,6 +1,6 @@
 // Data file writer: the exact text, identifiers and labels that must not
 // corrupt it, file names, and a round trip through the console program.
-#include "study/data_file.h"
+#include "varnel/data_file.h"
 
 #include <sstream>
 
@@ -36,8 +36,8 @@ varnel::Study small_study()
 
 TEST(DataFileText, KeywordsThenOneTablePerDistributionInFixedColumns)
 {
-    Result<std::string> text = format_data_file(small_study());
-    ASSERT_TRUE(text.ok()) << text.error();
+    varnel::Expected<std::string> text = format_data_file(small_study());
+    ASSERT_TRUE(text.ok()) << text.error().message;
     // Rows 1..NOLOC+1 hold a total where nothing is incorrectly localized;
     // counts begin in column 18.
     EXPECT_EQ(*text,
@@ -71,8 +71,8 @@ TEST(DataFileText, IdentifiersAndLabelsCannotBreakTheLayout)
     s.labels[1] =
         "\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4";  // 9 x "ä", 18
                                                                                      // bytes
-    Result<std::string> text = format_data_file(s);
-    ASSERT_TRUE(text.ok()) << text.error();
+    varnel::Expected<std::string> text = format_data_file(s);
+    ASSERT_TRUE(text.ok()) << text.error().message;
     std::istringstream lines(*text);
     std::vector<std::string> all;
     for (std::string line; std::getline(lines, line);)
@@ -90,16 +90,17 @@ TEST(DataFileText, TablesOutsideVarnelsLimitsAreRefused)
     const std::string where = "table of reader \"R1\", modality \"CT\": ";
     varnel::Study s = small_study();
     s.noloc = 4;
-    EXPECT_EQ(format_data_file(s).error(), where + "NOLOC 4 is outside 0 to 3");
+    EXPECT_EQ(format_data_file(s).error().message, where + "NOLOC 4 is outside 0 to 3");
     s = small_study();
     s.categories = 18;
-    EXPECT_EQ(format_data_file(s).error(), where + "18 categories; varnel takes 1 to 17");
+    EXPECT_EQ(format_data_file(s).error().message, where + "18 categories; varnel takes 1 to 17");
     s = small_study();
     s.targets = 16;
-    EXPECT_EQ(format_data_file(s).error(), where + "16 target distributions; varnel takes 0 to 15");
+    EXPECT_EQ(format_data_file(s).error().message,
+              where + "16 target distributions; varnel takes 0 to 15");
     s = small_study();
     s.incorrect(3, 2) = -1;
-    EXPECT_EQ(format_data_file(s).error(), where + "a negative count in category 3");
+    EXPECT_EQ(format_data_file(s).error().message, where + "a negative count in category 3");
 }
 
 TEST(DataFileNames, NumberedSafeAndUnique)
@@ -186,8 +187,8 @@ std::vector<std::string> expected_echo(const varnel::Study& s)
 void expect_round_trip(const varnel::Study& s)
 {
     study_test::TempDir dir;
-    Result<std::string> text = format_data_file(s);
-    ASSERT_TRUE(text.ok()) << text.error();
+    varnel::Expected<std::string> text = format_data_file(s);
+    ASSERT_TRUE(text.ok()) << text.error().message;
     dir.write("study.lrc", *text);
     const study_test::RunResult r = study_test::run(VARNEL_EXE, {"study.lrc"}, dir.path());
     ASSERT_EQ(r.status, 0) << r.out << r.err;

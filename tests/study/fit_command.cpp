@@ -4,7 +4,11 @@
 // answers, and the output does not depend on the number of threads.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -210,4 +214,58 @@ TEST(FitCommand, BadInputLeavesNothingBehind)
     }
     // Only the files written above: no temporary folder left behind.
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.lrc", "bad.csv", "cases.csv", "full"}));
+}
+
+// A data file whose identifiers are not UTF-8 (Latin-1): the JSON results
+// show the replacement character instead of ending the program.
+TEST(FitCommand, IdentifiersThatAreNotUtf8InJson)
+{
+    TempDir dir;
+    std::string data = read_text(fs::path(VARNEL_SOURCE_DIR) / "examples/reader_a.lrc");
+    const std::size_t at = data.find("OBSERVER:");
+    ASSERT_NE(at, std::string::npos);
+    data.replace(at, data.find('\n', at) - at, "OBSERVER: Ren\xE9");
+    dir.write("latin.lrc", data);
+    const auto r = run(study_exe, {"fit", "latin.lrc", "--format", "json"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto doc = nlohmann::json::parse(r.out);
+    EXPECT_EQ(doc.at("results").at(0).at("reader"), "Ren\xEF\xBF\xBD");
+}
+
+// SIGINT or SIGTERM while the tables of `fit --out` are fitted: status 130
+// or 143, nothing on standard output, no folder and no temporary folder left.
+TEST(FitCommand, InterruptedRunLeavesNothing)
+{
+    TempDir dir;
+    case_sim::Design d;  // 1,500 tables of three target classes
+    d.readers = 150;
+    d.modalities = 10;
+    d.normal_cases = 40;
+    d.target_cases = {20, 20, 20};
+    d.targets = case_sim::same_targets(10, 3, {1.5, 1.2, 0.0});
+    d.seed = 17;
+    const case_sim::Simulation sim = case_sim::simulate(d);
+    ASSERT_TRUE(sim.error.empty()) << sim.error;
+    dir.write("cases.csv", case_sim::csv_text(sim));
+    TempDir io;
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        const pid_t pid = study_test::start(
+            study_exe, {"fit", "cases.csv", "--categories", "17", "--out", "results", "-j", "1"},
+            dir.path(), io.path() / "out", io.path() / "err");
+        ASSERT_GT(pid, 0);
+        // The temporary folder appears once the input is checked, before the fits.
+        bool fitting = false;
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!fitting && std::chrono::steady_clock::now() < give_up) {
+            for (const auto& e : fs::directory_iterator(dir.path()))
+                fitting = fitting || e.path().filename().string().rfind(".results.tmp-", 0) == 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_TRUE(fitting);
+        kill(pid, signal);
+        EXPECT_EQ(study_test::wait_for_exit(pid), 128 + signal) << read_text(io.path() / "err");
+        EXPECT_EQ(read_text(io.path() / "out"), "");
+        EXPECT_EQ(dir.entries(), std::vector<std::string>{"cases.csv"});
+    }
 }

@@ -14,6 +14,8 @@
 #include <sstream>
 #include <string>
 
+namespace plot = varnel::plot;
+
 namespace {
 
 int fail(const std::string& message) {

@@ -4,17 +4,12 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "commands.h"
 #include "options.h"
-#include "study/binning.h"
-#include "study/binning_report.h"
-#include "study/case_reader.h"
-#include "study/data_file.h"
-#include "study/numbers.h"
 #include "study/output_folder.h"
+#include "varnel/binning.h"
+#include "varnel/cases.h"
 
 namespace varnel::study::cli {
 
@@ -33,46 +28,42 @@ Files: <NN>_<reader>_<modality>.lrc, NN the table number (reader-major), in
 the names every character but ASCII letters, digits, '-', '.' and '_'
 replaced by '_'.  DIR must be new or empty; it appears only when complete.)";
 
-// Data files of every table into a new folder, with the names they got.
-Result<std::vector<std::string>> write_tables(const std::vector<Study>& tables,
-                                              const std::string& out)
+// The data files into a new folder, all at once; an interrupt between two
+// files leaves nothing.
+Expected<void> write_tables(const BinnedStudy& binned, const std::string& out)
 {
-    Result<OutputFolder> folder = OutputFolder::create(out);
+    Expected<OutputFolder> folder = OutputFolder::create(out);
     if (!folder)
-        return Error{folder.error()};
-    std::vector<std::string> names;
-    for (std::size_t t = 0; t < tables.size(); ++t) {
-        const Study& s = tables[t];
-        names.push_back(data_file_name(static_cast<int>(t) + 1, static_cast<int>(tables.size()),
-                                       s.observer, s.condition));
-        Result<std::string> text = format_data_file(s);
-        if (!text)
-            return Error{text.error()};
-        if (Result<void> written = folder->write_file(names.back(), *text); !written)
-            return Error{written.error()};
+        return folder.error();
+    for (std::size_t t = 0; t < binned.tables.size(); ++t) {
+        if (interrupted())
+            return cancelled_error();
+        if (Expected<void> written = folder->write_file(binned.file_names[t], binned.data_files[t]);
+            !written)
+            return written;
     }
-    if (Result<void> done = folder->commit(); !done)
-        return Error{done.error()};
-    return names;
+    if (interrupted())
+        return cancelled_error();
+    return folder->commit();
 }
 
 // Read, bin, write all files, then show the binning.
 int run_bin(const BinArguments& args)
 {
-    Result<BinningOptions> options = args.binning.options();
+    Expected<BinningOptions> options = args.binning.options();
     if (!options)
         return fail(options.error());
-    Result<CaseStudy> study = read_cases(args.cases);
+    Expected<CaseStudy> study = read_cases(args.cases);
     if (!study)
         return fail(study.error());
-    Result<BinnedStudy> binned = bin_study(*study, *options);
+    Expected<BinnedStudy> binned = bin_study(*study, *options);
     if (!binned)
         return fail(binned.error());
-    Result<std::vector<std::string>> names = write_tables(binned->tables, args.out);
-    if (!names)
-        return fail(names.error());
-    std::fputs(format_binning(*study, *binned, *names).c_str(), stdout);
-    std::printf("\n%zu data file%s written to %s\n", names->size(), names->size() == 1 ? "" : "s",
+    if (Expected<void> written = write_tables(*binned, args.out); !written)
+        return fail(written.error());
+    std::fputs(format_binning(*study, *binned, binned->file_names).c_str(), stdout);
+    const std::size_t files = binned->file_names.size();
+    std::printf("\n%zu data file%s written to %s\n", files, files == 1 ? "" : "s",
                 args.out.c_str());
     return 0;
 }

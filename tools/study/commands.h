@@ -7,6 +7,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "varnel/error.h"
+
 namespace varnel::study::cli {
 
 struct Command {
@@ -16,6 +18,9 @@ struct Command {
 
 // Prints "varnel-study: <message>" on standard error; the exit status 1.
 int fail(const std::string& message);
+// The same for a library error (settings named by their options); its exit
+// status, or the interrupt's for a cancelled call (which prints nothing).
+int fail(const Error& error);
 
 // bin CASES.csv --out DIR [--cutpoints c1,...] [--categories N]
 Command add_bin_command(CLI::App& program);

@@ -1,20 +1,17 @@
 // varnel-study compare: a multi-reader multi-case significance test of a
 // figure of merit, empirical or from the LROC model's fits, between
 // modalities or of the readers against a reference reader.
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "commands.h"
-#include "mrmc/compare.h"
-#include "mrmc/model_fom.h"
-#include "mrmc/report.h"
 #include "options.h"
-#include "study/case_reader.h"
+#include "varnel/cases.h"
+#include "varnel/compare.h"
 
 namespace varnel::study::cli {
 
@@ -32,7 +29,7 @@ struct CompareArguments {
 };
 
 // Writes a file whole or not at all: into a temporary file renamed at the end.
-Result<void> write_whole_file(const std::string& path, const std::string& text)
+Expected<void> write_whole_file(const std::string& path, const std::string& text)
 {
     namespace fs = std::filesystem;
     const fs::path target(path);
@@ -42,28 +39,30 @@ Result<void> write_whole_file(const std::string& path, const std::string& text)
         if (!out || !(out << text) || !out.flush()) {
             std::error_code ignored;
             fs::remove(temporary, ignored);
-            return Error{path + ": cannot be written"};
+            return write_error(path + ": cannot be written");
         }
     }
     std::error_code ec;
     fs::rename(temporary, target, ec);
     if (ec) {
         fs::remove(temporary, ec);
-        return Error{path + ": cannot be written (" + ec.message() + ")"};
+        return write_error(path + ": cannot be written (" + ec.message() + ")");
     }
     return {};
 }
 
+// Options checked, the study read, one library call; the jackknife file and
+// the report written only for a complete comparison.
 int run_compare(const CompareArguments& args)
 {
     if (args.format != "text" && args.format != "json")
         return fail("--format must be text or json");
     if (args.threads < 1)
         return fail("-j must be at least 1");
-    const mrmc::Result<mrmc::FomSpec> fom = mrmc::parse_fom(args.fom);
+    const Expected<mrmc::FomSpec> fom = mrmc::parse_fom(args.fom);
     if (!fom)
         return fail(fom.error());
-    Result<CaseStudy> study = read_cases(args.cases);
+    Expected<CaseStudy> study = read_cases(args.cases);
     if (!study)
         return fail(study.error());
 
@@ -73,46 +72,37 @@ int run_compare(const CompareArguments& args)
     options.analysis.alpha = args.alpha;
     if (!args.reference.empty())
         options.analysis.reference_reader = args.reference;
-
-    // Model-based FOMs: the study binned once, every table fitted and refitted.
-    mrmc::MatrixMaker make;
-    std::optional<Binning> binning;
-    mrmc::ModelFomOptions model;
+    // The binning and fit options count only for model-based FOMs.
     if (mrmc::is_model_based(*fom)) {
-        Result<BinningOptions> binning_options = args.binning.options();
-        if (!binning_options)
-            return fail(binning_options.error());
-        Result<Binning> made = make_binning(*study, *binning_options);
-        if (!made)
-            return fail(made.error());
-        binning = *made;
-        int classes = 0;
-        for (int t : study->truth)
-            classes = std::max(classes, t);
-        Result<FitSettings> settings = args.fit.settings(classes);
-        if (!settings)
-            return fail(settings.error());
-        model.fit = *settings;
-        model.threads = args.threads;
-        make = [&](int t) { return mrmc::model_fom_matrix(*study, *binning, t, *fom, model); };
+        Expected<BinningOptions> binning = args.binning.options();
+        if (!binning)
+            return fail(binning.error());
+        options.binning = *binning;
+        Expected<TableFitOptions> fit = args.fit.options();
+        if (!fit)
+            return fail(fit.error());
+        options.fit = *fit;
     }
+    options.run.threads = args.threads;
+    options.run.cancel = &interrupted();
 
-    mrmc::Result<mrmc::CompareResult> result = mrmc::Error{""};
+    Expected<mrmc::CompareResult> result = Error{};
     {
         Progress progress(!args.quiet, "fitting");
-        model.progress = std::ref(progress);
-        result = mrmc::compare_cases(*study, options, make);
+        options.run.progress = std::ref(progress);
+        result = mrmc::compare(*study, options);
     }
-    if (!result) {
-        std::fprintf(stderr, "varnel-study: %s\n", result.error().c_str());
-        return result.failure().status;
-    }
+    if (!result)
+        return fail(result.error());
+    if (interrupted())
+        return interrupted_status();
     if (!args.jackknife.empty())
-        if (Result<void> w = write_whole_file(args.jackknife, mrmc::format_jackknife_csv(*result));
+        if (Expected<void> w =
+                write_whole_file(args.jackknife, mrmc::format_jackknife_csv(*result));
             !w)
             return fail(w.error());
     const std::string report = args.format == "text" ? mrmc::format_text_report(*result)
-                                                     : mrmc::report_json(*result).dump(2) + "\n";
+                                                     : mrmc::format_json_report(*result);
     std::fputs(report.c_str(), stdout);
     return 0;
 }

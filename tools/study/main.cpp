@@ -1,10 +1,11 @@
 // varnel-study: LROC reader studies (readers, modalities, cases) from per-case
 // ratings.  Exit status 0 on success, 1 for bad input or options, 2 when a
-// table could not be fitted.
+// table could not be fitted, 130 (143) after SIGINT (SIGTERM).
 #include <cstdio>
 #include <vector>
 
 #include "commands.h"
+#include "options.h"
 
 namespace varnel::study::cli {
 
@@ -13,6 +14,14 @@ int fail(const std::string& message)
 {
     std::fprintf(stderr, "varnel-study: %s\n", message.c_str());
     return 1;
+}
+
+int fail(const Error& error)
+{
+    if (error.kind == ErrorKind::cancelled)
+        return interrupted_status();
+    std::fprintf(stderr, "varnel-study: %s\n", message_of(error).c_str());
+    return error.status;
 }
 
 }  // namespace varnel::study::cli
@@ -33,6 +42,7 @@ int main(int argc, char** argv)
             return program.exit(e);  // --help
         return cli::fail(std::string(e.what()) + "; run varnel-study --help");
     }
+    cli::catch_interrupts();
     for (const cli::Command& command : commands)
         if (command.app->parsed())
             return command.run();

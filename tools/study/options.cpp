@@ -1,9 +1,10 @@
-// Options shared by the subcommands of varnel-study.
+// Options shared by the subcommands of varnel-study, and the interrupt flag.
 #include "options.h"
 
+#include <signal.h>
 #include <unistd.h>
 
-#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <string_view>
 #include <thread>
@@ -24,8 +25,8 @@ std::string_view without_blanks(std::string_view s)
 
 }  // namespace
 
-Result<std::vector<double>> parse_number_list(const std::string& text, const std::string& option,
-                                              const std::string& what)
+Expected<std::vector<double>> parse_number_list(const std::string& text, const std::string& option,
+                                                const std::string& what)
 {
     std::vector<double> values;
     if (text.empty())
@@ -36,8 +37,8 @@ Result<std::vector<double>> parse_number_list(const std::string& text, const std
         const std::string_view item = without_blanks(rest.substr(0, comma));
         const std::optional<double> value = parse_number(item);
         if (!value)
-            return Error{option + ": \"" + std::string(item) +
-                         "\" is not a number; give " + what + " separated by commas"};
+            return input_error(option + ": \"" + std::string(item) +
+                               "\" is not a number; give " + what + " separated by commas");
         values.push_back(*value);
         if (comma == std::string_view::npos)
             return values;
@@ -56,11 +57,12 @@ void BinningArguments::add_to(CLI::App& command)
         ->capture_default_str();
 }
 
-Result<BinningOptions> BinningArguments::options() const
+Expected<BinningOptions> BinningArguments::options() const
 {
-    Result<std::vector<double>> c = parse_number_list(cutpoints, "--cutpoints", "increasing numbers");
+    Expected<std::vector<double>> c =
+        parse_number_list(cutpoints, "--cutpoints", "increasing numbers");
     if (!c)
-        return Error{c.error()};
+        return c.error();
     return BinningOptions{*c, categories};
 }
 
@@ -77,30 +79,17 @@ void FitArguments::add_to(CLI::App& command)
                        "number of categories)");
 }
 
-Result<FitSettings> FitArguments::settings(int target_classes) const
+Expected<TableFitOptions> FitArguments::options() const
 {
-    constexpr double min_criterion = 1e-8;
-    FitSettings s;
-    if (!std::isfinite(criterion) || criterion < min_criterion)
-        return Error{"--criterion must be a number of at least 1e-8"};
-    s.criterion = criterion;
-    s.noloc = noloc;
-    Result<std::vector<double>> q = parse_number_list(chance, "--chance", "numbers");
+    Expected<std::vector<double>> q = parse_number_list(chance, "--chance", "numbers");
     if (!q)
-        return Error{q.error()};
-    if (q->size() > 1 && static_cast<int>(q->size()) != target_classes)
-        return Error{"--chance: " + std::to_string(q->size()) + " values for " +
-                     std::to_string(target_classes) +
-                     " target classes; give one value, or one per class"};
-    for (std::size_t i = 0; i < q->size(); ++i)
-        if (!((*q)[i] >= 0.0 && (*q)[i] <= 1.0))
-            return Error{"--chance: " + exact_number((*q)[i]) + " is not between 0 and 1"};
-    if (q->size() == 1)
-        s.chance.fill((*q)[0]);
-    else
-        for (std::size_t i = 0; i < q->size(); ++i)
-            s.chance[i] = (*q)[i];
-    return s;
+        return q.error();
+    return TableFitOptions{criterion, std::move(*q), noloc};
+}
+
+std::string message_of(const Error& error)
+{
+    return error.kind == ErrorKind::bad_settings ? "--" + error.message : error.message;
 }
 
 Progress::Progress(bool wanted, const char* what)
@@ -131,5 +120,39 @@ int default_threads()
     const unsigned n = std::thread::hardware_concurrency();
     return n == 0 ? 1 : static_cast<int>(n);
 }
+
+namespace {
+
+std::atomic<bool> interrupt_flag{false};
+volatile std::sig_atomic_t interrupt_signal = 0;
+
+// Only async-signal-safe work: a lock-free store and the signal's number.
+extern "C" void on_interrupt(int signal)
+{
+    interrupt_signal = signal;
+    interrupt_flag.store(true);
+}
+
+}  // namespace
+
+// A signal ignored when the program starts (a background job of a script,
+// nohup) stays ignored.
+void catch_interrupts()
+{
+    static_assert(std::atomic<bool>::is_always_lock_free);
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;  // a second signal is not caught
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction before {};
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+            sigaction(signal, &action, nullptr);
+    }
+}
+
+const std::atomic<bool>& interrupted() { return interrupt_flag; }
+
+int interrupted_status() { return 128 + static_cast<int>(interrupt_signal); }
 
 }  // namespace varnel::study::cli

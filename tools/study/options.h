@@ -2,22 +2,23 @@
 // threads.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
-#include "study/binning.h"
-#include "study/result.h"
-#include "varnel/fit.h"
+#include "varnel/binning.h"
+#include "varnel/error.h"
+#include "varnel/fit_study.h"
 
 namespace varnel::study::cli {
 
 // "1.5, 2.5,3.5" (blanks around the numbers allowed) as numbers; `option`
 // names the option in messages and `what` what to give ("numbers").
-Result<std::vector<double>> parse_number_list(const std::string& text, const std::string& option,
-                                              const std::string& what);
+Expected<std::vector<double>> parse_number_list(const std::string& text, const std::string& option,
+                                                const std::string& what);
 
 // --cutpoints and --categories.
 struct BinningArguments {
@@ -25,23 +26,34 @@ struct BinningArguments {
     int categories = BinningOptions{}.categories;
 
     void add_to(CLI::App& command);
-    Result<BinningOptions> options() const;
+    Expected<BinningOptions> options() const;
 };
 
 // --criterion, --chance and --noloc: the answers of the console dialogue.
 struct FitArguments {
-    double criterion = FitSettings{}.criterion;
+    double criterion = TableFitOptions{}.criterion;
     std::string chance;
     int noloc = 0;
 
     void add_to(CLI::App& command);
-    // The settings for a study with `target_classes` target classes: one
-    // chance value for every class, or one per class.
-    Result<FitSettings> settings(int target_classes) const;
+    // The options with the chance values as numbers; the library checks
+    // them against the study's target classes.
+    Expected<TableFitOptions> options() const;
 };
+
+// The message of a library error as the command prints it: the settings
+// named by their options ("--chance: ...").
+std::string message_of(const Error& error);
 
 // -j: threads, by default one per core.
 int default_threads();
+
+// SIGINT and SIGTERM set this flag (the commands pass it to the library as
+// the cancellation flag); a second signal ends the program at once.
+void catch_interrupts();
+const std::atomic<bool>& interrupted();
+// The exit status after an interrupt: 128 + the signal's number.
+int interrupted_status();
 
 // A progress bar on standard error (a terminal only), shown once the work
 // takes a while; called with the numbers of steps done and in all.

@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-#include "study/case_reader.h"
+#include "varnel/cases.h"
 
 namespace mrmc_test {
 
@@ -11,7 +11,7 @@ varnel::study::CaseStudy parse_cases(const std::string& text, const std::string&
 {
     auto study = varnel::study::parse_cases(text, source);
     if (!study)
-        throw std::runtime_error(study.error());
+        throw std::runtime_error(study.error().message);
     return *study;
 }
 
@@ -19,7 +19,7 @@ varnel::study::CaseStudy load_cases(const std::string& path)
 {
     auto study = varnel::study::read_cases(path);
     if (!study)
-        throw std::runtime_error(study.error());
+        throw std::runtime_error(study.error().message);
     return *study;
 }
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "study/cases.h"
+#include "varnel/cases.h"
 
 namespace mrmc_test {
 

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "study/case_reader.h"
+#include "varnel/cases.h"
 
 namespace study_test {
 
@@ -65,12 +65,9 @@ std::string read_text(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-RunResult run(const std::string& program, const std::vector<std::string>& args, const fs::path& cwd,
-              const std::string* input)
+pid_t start(const std::string& program, const std::vector<std::string>& args, const fs::path& cwd,
+            const fs::path& out, const fs::path& err, const std::string& in)
 {
-    TempDir io;
-    const std::string out = (io.path() / "out").string(), err = (io.path() / "err").string();
-    const std::string in = input ? io.write("in", *input).string() : std::string("/dev/null");
     std::vector<std::string> words{program};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -92,10 +89,25 @@ RunResult run(const std::string& program, const std::vector<std::string>& args, 
         execv(argv[0], argv.data());
         _exit(127);
     }
-    RunResult r;
+    return pid;
+}
+
+int wait_for_exit(pid_t pid)
+{
     int status = 0;
     if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-        r.status = WEXITSTATUS(status);
+        return WEXITSTATUS(status);
+    return -1;
+}
+
+RunResult run(const std::string& program, const std::vector<std::string>& args, const fs::path& cwd,
+              const std::string* input)
+{
+    TempDir io;
+    const fs::path out = io.path() / "out", err = io.path() / "err";
+    const std::string in = input ? io.write("in", *input).string() : std::string("/dev/null");
+    RunResult r;
+    r.status = wait_for_exit(start(program, args, cwd, out, err, in));
     r.out = read_text(out);
     r.err = read_text(err);
     return r;
@@ -104,7 +116,7 @@ RunResult run(const std::string& program, const std::vector<std::string>& args, 
 varnel::study::CaseStudy study_from(const std::string& csv)
 {
     auto study = varnel::study::parse_cases(csv, "t.csv");
-    EXPECT_TRUE(study.ok()) << (study.ok() ? "" : study.error());
+    EXPECT_TRUE(study.ok()) << (study.ok() ? "" : study.error().message);
     return study.ok() ? *study : varnel::study::CaseStudy{};
 }
 

@@ -2,11 +2,13 @@
 // studies made from CSV text.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "study/cases.h"
+#include "varnel/cases.h"
 
 namespace study_test {
 
@@ -34,6 +36,17 @@ struct RunResult {
     int status = -1;  // exit status; -1 when the program did not exit normally
     std::string out, err;
 };
+
+// Starts `program` with `args` in folder `cwd` without waiting for it,
+// standard output and error into the files `out` and `err`, standard input
+// from the file `in`; its process id.
+pid_t start(const std::string& program, const std::vector<std::string>& args,
+            const std::filesystem::path& cwd, const std::filesystem::path& out,
+            const std::filesystem::path& err, const std::string& in = "/dev/null");
+
+// Waits for a started program; its exit status, -1 when it did not exit
+// normally.
+int wait_for_exit(pid_t pid);
 
 // Runs `program` with `args` in folder `cwd`, standard input from /dev/null
 // (or the given text), standard output and error captured.

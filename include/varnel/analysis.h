@@ -1,4 +1,5 @@
-// Significance tests on a FOM matrix: the Obuchowski–Rockette analysis of two
+// Significance tests on a FOM matrix (every reader x modality FOM on all cases
+// and with each case left out): the Obuchowski–Rockette analysis of two
 // or more modalities with Hillis's denominator degrees of freedom, and the
 // analysis of a reference reader (e.g. an algorithm) against the readers.
 //
@@ -10,13 +11,42 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "mrmc/jackknife.h"
-#include "mrmc/result.h"
+#include "varnel/error.h"
+#include "varnel/fom.h"
 
 namespace varnel::mrmc {
+
+// The outcome of a check: nothing when it passed.
+using Problem = std::optional<Error>;
+
+// FOMs of one analysis (one target class).  The empirical path fills it from
+// the ratings; the model-based path fills it from refits of binned tables.
+struct FomMatrix {
+    FomSpec fom;
+    int target_class = 1;
+    std::vector<std::string> readers, modalities;
+    // The K cases of the analysis (the normal cases and those of the target
+    // class) in study order; jackknife index k refers to cases[k].
+    std::vector<std::string> cases;
+    int normal_cases = 0;
+    int target_cases = 0;
+    std::vector<std::vector<double>> theta;                   // [reader][modality], all cases
+    // [reader][modality][k]: the FOM with case k left out
+    std::vector<std::vector<std::vector<double>>> jackknife;
+};
+
+// A matrix whose sizes agree with its reader, modality and case lists, with
+// at least two cases and finite values throughout.
+Problem check_matrix(const FomMatrix& matrix);
+
+// Jackknife estimate of the covariance of two FOM errors from their
+// leave-one-out values: (K - 1)^2 / K times the sample covariance over k.
+// NaN for fewer than two values or lists of different lengths.
+double jackknife_covariance(std::span<const double> a, std::span<const double> b);
 
 struct AnalysisOptions {
     double alpha = 0.05;  // 1 - confidence level of the intervals
@@ -134,6 +164,6 @@ ReferenceAnalysis analyze_reference(const FomMatrix& matrix, int reference,
 // The analyses the options ask for: with a reference reader, one reference
 // analysis per modality, and with two or more modalities the modality
 // comparison of the other readers.  Checks the matrix and the plan first.
-Result<ClassAnalysis> analyze(FomMatrix matrix, const AnalysisOptions& options);
+Expected<ClassAnalysis> analyze(FomMatrix matrix, const AnalysisOptions& options);
 
 }  // namespace varnel::mrmc

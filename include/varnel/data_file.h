@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-#include "study/result.h"
+#include "varnel/error.h"
 #include "varnel/study.h"
 
 namespace varnel::study {
@@ -27,7 +27,7 @@ namespace varnel::study {
 // The data file text of a table; an error when the table is outside varnel's
 // limits (targets 0 to 15, categories 1 to 17, NOLOC 0 to categories) or holds
 // a negative count.
-Result<std::string> format_data_file(const Study& study);
+Expected<std::string> format_data_file(const Study& study);
 
 // An identifier as the data file holds it: control characters as blanks, at
 // most 63 bytes.

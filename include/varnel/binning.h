@@ -30,17 +30,21 @@
 #include <string>
 #include <vector>
 
-#include "study/cases.h"
-#include "study/result.h"
+#include "varnel/cases.h"
+#include "varnel/error.h"
 #include "varnel/study.h"
 
 namespace varnel::study {
 
 struct BinningOptions {
-    std::vector<double> cutpoints;  // empty: categories from the ratings
-    int categories = 10;            // quantile categories, used by rule 3
+    // Rule 1: the upper bounds c1 < ... < cm of the categories (finite, at
+    // most 16); empty: the categories come from the ratings.
+    std::vector<double> cutpoints;
+    // Rule 3: the number of quantile categories (2 to 17).
+    int categories = 10;
 };
 
+// The rule that made the categories (numbered as above).
 enum class BinningRule { cutpoints, distinct_ratings, quantiles };
 
 // Rating categories: category k (1-based) holds the ratings r with
@@ -59,13 +63,17 @@ struct Binning {
 struct BinnedStudy {
     Binning binning;
     std::vector<Study> tables;  // reader-major: reader 1 modality 1, reader 1 modality 2, ...
+    // With bin_study, per table: the name of its data file and the file's text
+    // (data_file.h), as the bin command writes them.
+    std::vector<std::string> file_names;
+    std::vector<std::string> data_files;
 };
 
 // The category (1-based) of a rating.
 int category_of(const Binning& binning, double rating);
 
 // The categories of a study by the rules above.
-Result<Binning> make_binning(const CaseStudy& study, const BinningOptions& options);
+Expected<Binning> make_binning(const CaseStudy& study, const BinningOptions& options);
 
 // One table per reader and modality with the given categories: observer =
 // reader, condition = modality, replication "1", targets = the highest truth
@@ -78,13 +86,14 @@ Result<Binning> make_binning(const CaseStudy& study, const BinningOptions& optio
 // Errors: a reader without ratings in a modality, a category mixing target
 // readings with and without localization, or one without localization above
 // one with it.
-Result<std::vector<Study>> make_tables(const CaseStudy& study, const Binning& binning);
+Expected<std::vector<Study>> make_tables(const CaseStudy& study, const Binning& binning);
 
 // The same tables with every reading of one case left out (jackknife), binned
 // with the categories of the full study.  targets stays the highest truth of
 // the full study; NOLOC is found again from the remaining readings.
-Result<std::vector<Study>> make_tables_without_case(const CaseStudy& study, const Binning& binning,
-                                                    int case_index);
+Expected<std::vector<Study>> make_tables_without_case(const CaseStudy& study,
+                                                      const Binning& binning,
+                                                      int case_index);
 
 // Where a reading counts in its table: the category, the distribution
 // (column 1 for a case without a target, 1 + t for target class t) and the
@@ -107,7 +116,16 @@ Cell cell_of(const CaseStudy& study, const Binning& binning, const Reading& read
 // reading in the cell.
 Study table_without(const Study& table, const Cell& cell);
 
-// make_binning, then make_tables.
-Result<BinnedStudy> bin_study(const CaseStudy& study, const BinningOptions& options);
+// The work of the bin command: make_binning, then make_tables, then each
+// table's data file name and text.
+Expected<BinnedStudy> bin_study(const CaseStudy& study, const BinningOptions& options);
+
+// What the bin command prints: the study's size; the categories with their
+// labels, exact rating ranges and numbers of ratings; one line per table with
+// its reader, modality, NOLOC and numbers of ratings of cases without and
+// with a target.  `file_names` (one per table, or empty) adds the file each
+// table was saved in.
+std::string format_binning(const CaseStudy& study, const BinnedStudy& binned,
+                           const std::vector<std::string>& file_names);
 
 }  // namespace varnel::study
