@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <tuple>
 #include <unordered_map>
 #include <utility>
@@ -324,13 +324,12 @@ std::string found_columns(const Record& header, char separator)
         text += (i > 0 ? ", " : "") + shown_name(fields[i].text);
     if (fields.size() > shown_columns)
         text += ", ... (" + std::to_string(fields.size()) + " columns)";
-    if (separator != ',') {
-        text += separator == '\t' ? " separated by tabs" : " separated by " + in_quotes(";");
-        return text;
-    }
-    for (const char other : separators)
+    if (separator != ',')
+        return text + (separator == '\t' ? " separated by tabs"
+                                         : " separated by " + separator_name(separator));
+    for (const char other : {';', '\t'})
         for (const Field& f : fields)
-            if (other != ',' && f.text.find(other) != std::string::npos)
+            if (f.text.find(other) != std::string::npos)
                 return text + "; is the separator " + separator_name(other) + "?";
     return text;
 }
@@ -465,7 +464,8 @@ std::optional<int> whole_number(std::string_view text)
             return std::nullopt;
         text = text.substr(0, point);
     }
-    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 3 ||
+        text.find_first_not_of("0123456789") != std::string_view::npos)
         return std::nullopt;
     return std::stoi(std::string(text));
 }
@@ -636,12 +636,15 @@ Expected<void> StudyBuilder::add_row(const RowValues& row)
 Expected<RowValues> csv_row(const Record& row, const Columns& columns, char separator,
                             const Places& places)
 {
-    const char* separator_word = separator == ',' ? "comma" : separator == ';' ? "semicolon" : "tab";
+    const char* separator_word = separator == ','   ? "comma"
+                                 : separator == ';' ? "semicolon"
+                                                    : "tab";
     if (row.fields.size() != columns.count)
         return places.at(row.line, std::to_string(row.fields.size()) +
                                        " fields, but the header has " +
-                                       std::to_string(columns.count) + "; put a field that contains a " +
-                                       separator_word + " in quotes");
+                                       std::to_string(columns.count) +
+                                       "; put a field that contains a " + separator_word +
+                                       " in quotes");
     RowValues v;
     v.line = row.line;
     const Field& reader = row.fields[columns.reader];

@@ -2,10 +2,11 @@
 // when they parse, the column builder, the default binning, the data file
 // writer and one leave-one-out binning.  Besides memory and undefined-
 // behaviour faults it stops on a broken invariant: a study its own columns do
-// not make again, a study that written with semicolons or tabs (capitalised
-// names, 2.0, TRUE/FALSE, NA) does not read again, a table whose counts do not add up to its reader's ratings
-// in its modality, a label longer than 16 characters, NOLOC out of range, a
-// table the writer refuses, or a failing leave-one-out.
+// not make again, a study that does not read again when written with
+// semicolons or tabs (capitalised names, 2.0, TRUE/FALSE, NA), a table whose
+// counts do not add up to its reader's ratings in its modality, a label
+// longer than 16 characters, NOLOC out of range, a table the writer refuses,
+// or a failing leave-one-out.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
