@@ -6,17 +6,28 @@
 // skipped) with LF or CRLF line ends; the last line may lack its line end.
 // The first row names the columns; the columns `reader`, `modality`, `case`,
 // `truth` and `rating` are required and `localized` is optional, in any
-// order, other columns are ignored.  Names are exact and lowercase.
+// order, other columns are ignored.  Names match without regard to the case
+// of their letters and blanks around them ("Reader", " TRUTH "); two columns
+// with one name so are refused.
 //
-// Blanks (spaces and tabs) around a field are ignored, in the header and in
-// the rows; inside quotes they are kept.  A quoted field may hold commas,
-// line breaks and quotes written twice ("").  Lines that are empty or hold
-// only blanks are skipped.
+// Fields are separated by commas, semicolons or tabs, one separator for the
+// whole file, taken from the first line that is not blank (quotes respected):
+// commas when that line split at commas names one of the required columns;
+// otherwise the semicolon or tab that names more of them; commas when
+// neither names any.
 //
-// truth: 0 (no target) or a target class 1 to 15.  rating: a finite number,
-// higher meaning more confident that a target is present.  localized: 1
-// (correct) or 0 (incorrect) for a target case, empty where no localization
-// was recorded, always empty for a case without a target.
+// Blanks (spaces, and tabs unless tabs separate the fields) around a field
+// are ignored, in the header and in the rows; inside quotes they are kept.  A
+// quoted field may hold separators, line breaks and quotes written twice
+// ("").  Lines that are empty or hold only blanks and separators are skipped.
+//
+// truth: 0 (no target) or a target class 1 to 15, also written with a
+// decimal point and zeros ("2.0"); TRUE and FALSE (any case) are 1 and 0.
+// rating: a finite number with a decimal point, higher meaning more confident
+// that a target is present.  localized: 1 (correct) or 0 (incorrect) for a
+// target case, also as 1.0, 0.0, TRUE and FALSE (any case); empty or NA (any
+// case) where no localization was recorded, always so for a case without a
+// target.
 #pragma once
 
 #include <filesystem>
@@ -64,7 +75,9 @@ struct CaseStudy {
 std::string place_of(const CaseStudy& study, int line);
 
 // Reads and checks the ratings file at `path`; messages name the file as
-// given and the line ("cases.csv:17: rating \"abc\" is not a number").
+// given and the line ("cases.csv:17: rating \"abc\" is not a number").  A
+// header without a required column is shown in the message, with the
+// separator ("found the column \"Leser;Fall\"; is the separator \";\"?").
 Expected<CaseStudy> read_cases(const std::filesystem::path& path);
 
 // The same for text in memory; `source` names it in messages.
@@ -86,13 +99,15 @@ struct Column {
 //
 // reader, modality, case_name: names, taken exactly as given (blanks kept),
 // not empty, valid UTF-8.
-// truth: texts as the CSV reader reads them ("0" to "15"), numbers with an
-// integral value 0 to 15, or truth values (false 0, true 1).
+// truth: texts as the CSV reader reads them ("0" to "15", "2.0", "TRUE",
+// "false"), numbers with an integral value 0 to 15, or truth values (false 0,
+// true 1).
 // rating: texts as the CSV reader reads them, finite numbers, or truth values
 // (false 0, true 1).
-// localized (optional; without it the study is ROC data): texts "1", "0" or
-// "" (not recorded), numbers 1 or 0, truth values (true correct, false
-// incorrect); a missing value is "not recorded".
+// localized (optional; without it the study is ROC data): texts as the CSV
+// reader reads them ("1", "0", "1.0", "TRUE", "false"; "" and "NA" not
+// recorded), numbers 1 or 0, truth values (true correct, false incorrect); a
+// missing value is "not recorded".
 // A missing truth or rating is refused as an empty field of the CSV file is.
 struct CaseColumns {
     std::vector<std::string> reader, modality, case_name;

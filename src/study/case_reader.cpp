@@ -1,5 +1,6 @@
-// Per-case ratings CSV: a small exact RFC 4180 scanner, then the columns the
-// header names and the checks of each row.
+// Per-case ratings CSV: the separator taken from the header, a small exact
+// RFC 4180 scanner, then the columns the header names and the checks of each
+// row.
 #include "varnel/cases.h"
 
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <tuple>
 #include <unordered_map>
 #include <utility>
@@ -25,6 +27,12 @@ constexpr const char* columns_help =
     "the header needs the columns reader, modality, case, truth and rating (lowercase names) "
     "and optionally localized";
 constexpr std::size_t read_chunk = 1 << 16;
+// The separators a file may use, in the order they are tried.
+constexpr char separators[] = {',', ';', '\t'};
+// At most this many header columns, each cut at this many bytes, are shown
+// when a required column is missing.
+constexpr std::size_t shown_columns = 12;
+constexpr std::size_t shown_name_bytes = 40;
 
 struct Field {
     std::string text;
@@ -37,14 +45,20 @@ struct Record {
     int line = 0;  // line where the record begins
 };
 
-// Position in the text being scanned, with its line number.
+// Position in the text being scanned, with its line number and the separator
+// of its fields.
 struct Cursor {
     std::string_view text;
+    char separator = ',';
     std::size_t pos = 0;
     int line = 1;
 
     bool at_end() const { return pos >= text.size(); }
     char peek() const { return text[pos]; }
+    // Blanks around fields are spaces, and tabs unless tabs separate fields.
+    bool is_blank(char c) const { return c == ' ' || (c == '\t' && separator != '\t'); }
+    // A field ends at the separator or a line end.
+    bool ends_field(char c) const { return c == separator || c == '\n' || c == '\r'; }
 };
 
 // "source:line: what".
@@ -109,14 +123,10 @@ int line_of_offset(std::string_view text, std::size_t offset)
     return line;
 }
 
-// Blanks around fields are spaces and tabs; a field ends at a comma or line end.
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-bool ends_field(char c) { return c == ',' || c == '\n' || c == '\r'; }
-
-// Moves past spaces and tabs.
+// Moves past the blanks.
 void skip_blanks(Cursor& in)
 {
-    while (!in.at_end() && is_blank(in.peek()))
+    while (!in.at_end() && in.is_blank(in.peek()))
         ++in.pos;
 }
 
@@ -144,11 +154,12 @@ Expected<std::string> scan_quoted(Cursor& in, const std::string& source)
     }
 }
 
-// An unquoted field up to the next comma or line end, trailing blanks dropped.
+// An unquoted field up to the next separator or line end, trailing blanks
+// dropped.
 Expected<std::string> scan_plain(Cursor& in, const std::string& source)
 {
     const std::size_t start = in.pos;
-    while (!in.at_end() && !ends_field(in.peek())) {
+    while (!in.at_end() && !in.ends_field(in.peek())) {
         if (in.peek() == '"')
             return error_at(source, in.line,
                             "a quote inside a field that does not begin with one; put the field "
@@ -156,7 +167,7 @@ Expected<std::string> scan_plain(Cursor& in, const std::string& source)
         ++in.pos;
     }
     std::string_view field = in.text.substr(start, in.pos - start);
-    while (!field.empty() && is_blank(field.back()))
+    while (!field.empty() && in.is_blank(field.back()))
         field.remove_suffix(1);
     return std::string(field);
 }
@@ -173,7 +184,7 @@ Expected<Field> scan_field(Cursor& in, const std::string& source)
         return text.error();
     if (field.quoted) {
         skip_blanks(in);
-        if (!in.at_end() && !ends_field(in.peek()))
+        if (!in.at_end() && !in.ends_field(in.peek()))
             return error_at(source, in.line,
                             "text after the closing quote of a field; a quote inside a quoted "
                             "field is written twice (\"\")");
@@ -196,7 +207,7 @@ Expected<Record> scan_record(Cursor& in, const std::string& source)
         if (in.at_end())
             return record;
         const char c = in.text[in.pos++];
-        if (c == ',')
+        if (c == in.separator)
             continue;
         if (c == '\r') {
             if (in.at_end() || in.peek() != '\n')
@@ -210,17 +221,22 @@ Expected<Record> scan_record(Cursor& in, const std::string& source)
     }
 }
 
-// A line that is empty or holds only blanks.
+// A line that holds nothing but blanks and separators (a spreadsheet's empty
+// row).
 bool is_blank_record(const Record& r)
 {
-    return r.fields.size() == 1 && !r.fields[0].quoted && r.fields[0].text.empty();
+    for (const Field& f : r.fields)
+        if (f.quoted || !f.text.empty())
+            return false;
+    return true;
 }
 
 // All records of the text, blank lines left out.
-Expected<std::vector<Record>> split_records(std::string_view text, const std::string& source)
+Expected<std::vector<Record>> split_records(std::string_view text, char separator,
+                                            const std::string& source)
 {
     std::vector<Record> records;
-    Cursor in{text};
+    Cursor in{text, separator};
     while (!in.at_end()) {
         Expected<Record> record = scan_record(in, source);
         if (!record)
@@ -237,36 +253,162 @@ struct Columns {
     std::size_t count = 0;  // fields in the header
 };
 
-// The header's columns by exact name; the required ones present, none twice.
-Expected<Columns> find_columns(const Record& header, const std::string& source)
+struct NamedColumn {
+    const char* name;
+    int Columns::*field;
+    bool required;
+};
+constexpr NamedColumn named_columns[] = {
+    {"reader", &Columns::reader, true},  {"modality", &Columns::modality, true},
+    {"case", &Columns::case_name, true}, {"truth", &Columns::truth, true},
+    {"rating", &Columns::rating, true},  {"localized", &Columns::localized, false},
+};
+
+// The text with its ASCII letters in lowercase.
+std::string lowercase(std::string_view text)
 {
-    struct Named {
-        const char* name;
-        int Columns::*field;
-        bool required;
-    };
-    static constexpr Named named[] = {
-        {"reader", &Columns::reader, true},  {"modality", &Columns::modality, true},
-        {"case", &Columns::case_name, true}, {"truth", &Columns::truth, true},
-        {"rating", &Columns::rating, true},  {"localized", &Columns::localized, false},
-    };
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+// A header's column name as it is matched: blanks around it dropped, ASCII
+// letters in lowercase ("  Reader " -> "reader").
+std::string folded_name(std::string_view name)
+{
+    const std::size_t first = name.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return lowercase(name.substr(first, name.find_last_not_of(" \t") - first + 1));
+}
+
+// The column a header field names, or null for a column the study ignores.
+const NamedColumn* named_column(std::string_view field)
+{
+    const std::string name = folded_name(field);
+    for (const NamedColumn& n : named_columns)
+        if (name == n.name)
+            return &n;
+    return nullptr;
+}
+
+// How messages name a separator: ";" in quotes, or "a tab".
+std::string separator_name(char separator)
+{
+    return separator == '\t' ? "a tab" : in_quotes(std::string(1, separator));
+}
+
+// A column name for a message, cut after about shown_name_bytes bytes (at the
+// start of a UTF-8 character).
+std::string shown_name(std::string_view name)
+{
+    if (name.size() <= shown_name_bytes)
+        return in_quotes(name);
+    std::size_t cut = shown_name_bytes;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return in_quotes(std::string(name.substr(0, cut)) + "...");
+}
+
+// What a header without a required column holds, for the message: its first
+// columns as given, the separator when it is not a comma, and a question when
+// a comma-separated column holds another separator ("; found the column
+// \"Reader;Case\"; is the separator \";\"?").
+std::string found_columns(const Record& header, char separator)
+{
+    const std::vector<Field>& fields = header.fields;
+    std::string text = fields.size() == 1 ? "; found the column " : "; found the columns ";
+    for (std::size_t i = 0; i < fields.size() && i < shown_columns; ++i)
+        text += (i > 0 ? ", " : "") + shown_name(fields[i].text);
+    if (fields.size() > shown_columns)
+        text += ", ... (" + std::to_string(fields.size()) + " columns)";
+    if (separator != ',')
+        return text + (separator == '\t' ? " separated by tabs"
+                                         : " separated by " + separator_name(separator));
+    for (const char other : {';', '\t'})
+        for (const Field& f : fields)
+            if (f.text.find(other) != std::string::npos)
+                return text + "; is the separator " + separator_name(other) + "?";
+    return text;
+}
+
+// The header's columns by name, without regard to case and blanks around
+// them; the required ones present, none twice.
+Expected<Columns> find_columns(const Record& header, char separator, const std::string& source)
+{
     Columns columns;
     columns.count = header.fields.size();
+    bool ignored = false;  // a column the study does not use
     for (std::size_t i = 0; i < header.fields.size(); ++i) {
-        for (const Named& n : named) {
-            if (header.fields[i].text != n.name)
-                continue;
-            if (columns.*n.field >= 0)
-                return error_at(source, header.line,
-                                "the column " + in_quotes(n.name) + " appears twice in the header");
-            columns.*n.field = static_cast<int>(i);
+        const NamedColumn* n = named_column(header.fields[i].text);
+        if (n == nullptr) {
+            ignored = true;
+            continue;
         }
+        int& position = columns.*(n->field);
+        if (position >= 0) {
+            const std::string& first = header.fields[position].text;
+            const std::string& again = header.fields[i].text;
+            return error_at(source, header.line,
+                            first == again ? "the column " + in_quotes(first) +
+                                                 " appears twice in the header"
+                                           : "the header names the column " + in_quotes(n->name) +
+                                                 " twice, as " + in_quotes(first) + " and " +
+                                                 in_quotes(again) + "; keep one of them");
+        }
+        position = static_cast<int>(i);
     }
-    for (const Named& n : named)
+    for (const NamedColumn& n : named_columns)
         if (n.required && columns.*n.field < 0)
             return error_at(source, header.line,
-                            "no " + in_quotes(n.name) + " column; " + columns_help);
+                            "no " + in_quotes(n.name) + " column; " + columns_help +
+                                (ignored ? found_columns(header, separator) : ""));
     return columns;
+}
+
+// The number of required columns the first record of the text names when
+// its fields are split at `separator`, or -1 when it cannot be scanned so.
+int required_columns_named(std::string_view text, char separator)
+{
+    Cursor in{text, separator};
+    const std::string source;
+    while (!in.at_end()) {
+        Expected<Record> record = scan_record(in, source);
+        if (!record)
+            return -1;
+        if (is_blank_record(*record))
+            continue;
+        int named = 0;
+        for (const NamedColumn& n : named_columns) {
+            bool found = false;
+            for (const Field& f : record->fields)
+                found = found || named_column(f.text) == &n;
+            named += n.required && found;
+        }
+        return named;
+    }
+    return -1;
+}
+
+// The separator of the file's fields, from its header: a comma when the
+// header split at commas names a required column, else the semicolon or tab
+// that names more of them; a comma when neither names any.
+char detect_separator(std::string_view text)
+{
+    char best = ',';
+    int best_named = 0;
+    for (const char separator : separators) {
+        const int named = required_columns_named(text, separator);
+        if (separator == ',' && named > 0)
+            return ',';
+        if (named > best_named) {
+            best = separator;
+            best_named = named;
+        }
+    }
+    return best;
 }
 
 // How messages name a place of the input: "t.csv:17: " for a file's lines,
@@ -291,8 +433,18 @@ std::string truth_fault(std::string_view text)
 }
 std::string rating_fault(std::string_view text, bool finite_only)
 {
-    return "rating " + in_quotes(text) +
-           (finite_only ? " is not a finite number" : " is not a number");
+    if (finite_only)
+        return "rating " + in_quotes(text) + " is not a finite number";
+    // A decimal comma, as spreadsheets write numbers in many languages.
+    std::string pointed(text);
+    const std::size_t comma = pointed.find(',');
+    if (comma != std::string::npos && pointed.find(',', comma + 1) == std::string::npos) {
+        pointed[comma] = '.';
+        if (parse_number(pointed))
+            return "rating " + in_quotes(text) +
+                   " is not a number; write numbers with a decimal point, not a comma";
+    }
+    return "rating " + in_quotes(text) + " is not a number";
 }
 std::string localized_fault(std::string_view text)
 {
@@ -300,15 +452,45 @@ std::string localized_fault(std::string_view text)
            " is not 1 (correct), 0 (incorrect) or empty (not recorded)";
 }
 
-// truth: digits only, 0 to 15.
+// A whole number of at most three digits, with or without a decimal point
+// and zeros after it ("2", "2.0", "02.00"), as a spreadsheet or data frame
+// may write an integer.
+std::optional<int> whole_number(std::string_view text)
+{
+    const std::size_t point = text.find('.');
+    if (point != std::string_view::npos) {
+        const std::string_view zeros = text.substr(point + 1);
+        if (zeros.empty() || zeros.find_first_not_of('0') != std::string_view::npos)
+            return std::nullopt;
+        text = text.substr(0, point);
+    }
+    if (text.empty() || text.size() > 3 ||
+        text.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    return std::stoi(std::string(text));
+}
+
+// "true" or "false" in any case, as spreadsheets and data frames write truth
+// values.
+std::optional<bool> truth_value(std::string_view text)
+{
+    const std::string word = lowercase(text);
+    if (word == "true")
+        return true;
+    if (word == "false")
+        return false;
+    return std::nullopt;
+}
+
+// truth: a whole number 0 to 15, or true (1) and false (0).
 Expected<int> parse_truth(std::string_view text)
 {
-    const bool digits = !text.empty() && text.size() <= 3 &&
-                        text.find_first_not_of("0123456789") == std::string::npos;
-    const int value = digits ? std::stoi(std::string(text)) : -1;
-    if (value < 0 || value > max_targets)
+    if (const std::optional<bool> flag = truth_value(text))
+        return *flag ? 1 : 0;
+    const std::optional<int> value = whole_number(text);
+    if (!value || *value > max_targets)
         return input_error(truth_fault(text));
-    return value;
+    return *value;
 }
 
 // rating: a finite number.
@@ -322,14 +504,18 @@ Expected<double> parse_rating(std::string_view text)
     return *value + 0.0;  // -0 becomes 0, one value for ties
 }
 
-// localized: 1, 0 or empty.
+// localized: 1 or true (correct), 0 or false (incorrect), empty or NA (not
+// recorded); 1.0 and 0.0 as 1 and 0.
 Expected<Localization> parse_localized(std::string_view text)
 {
-    if (text.empty())
+    if (text.empty() || lowercase(text) == "na")
         return Localization::unknown;
-    if (text == "1")
+    std::optional<int> value = whole_number(text);
+    if (const std::optional<bool> flag = truth_value(text))
+        value = *flag ? 1 : 0;
+    if (value == 1)
         return Localization::correct;
-    if (text == "0")
+    if (value == 0)
         return Localization::incorrect;
     return input_error(localized_fault(text));
 }
@@ -447,13 +633,18 @@ Expected<void> StudyBuilder::add_row(const RowValues& row)
 
 // The values of one CSV record: the field count checked, then truth, rating
 // and localized parsed in that order.
-Expected<RowValues> csv_row(const Record& row, const Columns& columns, const Places& places)
+Expected<RowValues> csv_row(const Record& row, const Columns& columns, char separator,
+                            const Places& places)
 {
+    const char* separator_word = separator == ','   ? "comma"
+                                 : separator == ';' ? "semicolon"
+                                                    : "tab";
     if (row.fields.size() != columns.count)
         return places.at(row.line, std::to_string(row.fields.size()) +
                                        " fields, but the header has " +
                                        std::to_string(columns.count) +
-                                       "; put a field that contains a comma in quotes");
+                                       "; put a field that contains a " + separator_word +
+                                       " in quotes");
     RowValues v;
     v.line = row.line;
     const Field& reader = row.fields[columns.reader];
@@ -509,8 +700,9 @@ Expected<std::string> read_bytes(const std::filesystem::path& path)
 
 }  // namespace
 
-// The byte-order mark skipped, the text checked as UTF-8, then split into
-// records: the header and one reading per row.
+// The byte-order mark skipped, the text checked as UTF-8, the separator taken
+// from the header, then split into records: the header and one reading per
+// row.
 Expected<CaseStudy> parse_cases(std::string_view text, const std::string& source)
 {
     if (text.substr(0, byte_order_mark.size()) == byte_order_mark)
@@ -519,14 +711,15 @@ Expected<CaseStudy> parse_cases(std::string_view text, const std::string& source
         return error_at(source, line_of_offset(text, bad),
                         "the text is not UTF-8; save the file as UTF-8");
 
-    Expected<std::vector<Record>> records = split_records(text, source);
+    const char separator = detect_separator(text);
+    Expected<std::vector<Record>> records = split_records(text, separator, source);
     if (!records)
         return records.error();
     if (records->empty())
         return input_error(source + ": the file is empty; " + columns_help +
                            ", then one row per rating");
     const Record& header = records->front();
-    Expected<Columns> columns = find_columns(header, source);
+    Expected<Columns> columns = find_columns(header, separator, source);
     if (!columns)
         return columns.error();
     if (records->size() == 1)
@@ -535,7 +728,7 @@ Expected<CaseStudy> parse_cases(std::string_view text, const std::string& source
     const Places places{source, false};
     StudyBuilder builder(places, columns->localized >= 0);
     for (std::size_t i = 1; i < records->size(); ++i) {
-        Expected<RowValues> row = csv_row((*records)[i], *columns, places);
+        Expected<RowValues> row = csv_row((*records)[i], *columns, separator, places);
         if (!row)
             return row.error();
         if (Expected<void> added = builder.add_row(*row); !added)

@@ -2,9 +2,11 @@
 // when they parse, the column builder, the default binning, the data file
 // writer and one leave-one-out binning.  Besides memory and undefined-
 // behaviour faults it stops on a broken invariant: a study its own columns do
-// not make again, a table whose counts do not add up to its reader's ratings
-// in its modality, a label longer than 16 characters, NOLOC out of range, a
-// table the writer refuses, or a failing leave-one-out.
+// not make again, a study that does not read again when written with
+// semicolons or tabs (capitalised names, 2.0, TRUE/FALSE, NA), a table whose
+// counts do not add up to its reader's ratings in its modality, a label
+// longer than 16 characters, NOLOC out of range, a table the writer refuses,
+// or a failing leave-one-out.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "study/numbers.h"
 #include "varnel/binning.h"
 #include "varnel/cases.h"
 #include "varnel/data_file.h"
@@ -26,6 +29,19 @@ void require(bool condition)
 {
     if (!condition)
         std::abort();
+}
+
+void require_same(const CaseStudy& a, const CaseStudy& b)
+{
+    require(a.readers == b.readers && a.modalities == b.modalities && a.cases == b.cases &&
+            a.truth == b.truth && a.has_localization == b.has_localization &&
+            a.readings.size() == b.readings.size());
+    for (std::size_t i = 0; i < a.readings.size(); ++i)
+        require(a.readings[i].reader == b.readings[i].reader &&
+                a.readings[i].modality == b.readings[i].modality &&
+                a.readings[i].case_index == b.readings[i].case_index &&
+                a.readings[i].rating == b.readings[i].rating &&
+                a.readings[i].localization == b.readings[i].localization);
 }
 
 long long table_total(const varnel::Study& s)
@@ -84,12 +100,41 @@ void check_columns(const CaseStudy& study)
         c.localized = Column{localized, {}};
     const varnel::Expected<CaseStudy> again = make_cases(c, "columns");
     require(again.ok());
-    require(again->readers == study.readers && again->modalities == study.modalities &&
-            again->cases == study.cases && again->truth == study.truth &&
-            again->readings.size() == study.readings.size());
-    for (std::size_t i = 0; i < study.readings.size(); ++i)
-        require(again->readings[i].rating == study.readings[i].rating &&
-                again->readings[i].localization == study.readings[i].localization);
+    require_same(*again, study);
+}
+
+std::string quoted(const std::string& name)
+{
+    std::string text = "\"";
+    for (const char c : name)
+        text += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return text + "\"";
+}
+
+// The study written as a spreadsheet in another language might write it:
+// fields separated by `separator`, names quoted, header names capitalised and
+// padded, truth as "2.0" or TRUE/FALSE, localization TRUE/FALSE and NA; it
+// reads again to the same study.
+void check_separator(const CaseStudy& study, char separator)
+{
+    const std::string sep(1, separator);
+    std::string text = " Reader " + sep + "MODALITY" + sep + "\"Case\"" + sep + "Truth" + sep +
+                       "Rating" + (study.has_localization ? sep + "Localized" : "") + "\r\n";
+    for (const Reading& r : study.readings) {
+        const int truth = study.truth[r.case_index];
+        text += quoted(study.readers[r.reader]) + sep + quoted(study.modalities[r.modality]) +
+                sep + quoted(study.cases[r.case_index]) + sep +
+                (truth <= 1 ? (truth == 1 ? "TRUE" : "false") : std::to_string(truth) + ".0") +
+                sep + exact_number(r.rating);
+        if (study.has_localization)
+            text += sep + (r.localization == Localization::unknown   ? "NA"
+                           : r.localization == Localization::correct ? "True"
+                                                                     : "FALSE");
+        text += "\r\n";
+    }
+    const varnel::Expected<CaseStudy> again = parse_cases(text, "again.csv");
+    require(again.ok());
+    require_same(*again, study);
 }
 
 }  // namespace
@@ -101,6 +146,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!study)
         return 0;
     check_columns(*study);
+    check_separator(*study, ';');
+    check_separator(*study, '\t');
     varnel::Expected<Binning> binning = make_binning(*study, BinningOptions{});
     if (!binning)
         return 0;

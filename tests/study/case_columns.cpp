@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "varnel/binning.h"
+#include "support/helpers.h"
 #include "varnel/cases.h"
 
 namespace {
 
 using namespace varnel::study;
+using study_test::expect_same_study;
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf = std::numeric_limits<double>::infinity();
@@ -58,25 +60,6 @@ std::string csv_error_of(const std::vector<Row>& rows)
 {
     const varnel::Expected<CaseStudy> s = parse_cases(csv_of(rows), "t.csv");
     return s ? "(parsed)" : s.error().message;
-}
-
-// Everything but the source and the numbering of the readings.
-void expect_same_study(const CaseStudy& a, const CaseStudy& b)
-{
-    EXPECT_EQ(a.readers, b.readers);
-    EXPECT_EQ(a.modalities, b.modalities);
-    EXPECT_EQ(a.cases, b.cases);
-    EXPECT_EQ(a.truth, b.truth);
-    EXPECT_EQ(a.has_localization, b.has_localization);
-    ASSERT_EQ(a.readings.size(), b.readings.size());
-    for (std::size_t i = 0; i < a.readings.size(); ++i) {
-        const Reading &x = a.readings[i], &y = b.readings[i];
-        EXPECT_EQ(x.reader, y.reader) << i;
-        EXPECT_EQ(x.modality, y.modality) << i;
-        EXPECT_EQ(x.case_index, y.case_index) << i;
-        EXPECT_EQ(x.rating, y.rating) << i;
-        EXPECT_EQ(x.localization, y.localization) << i;
-    }
 }
 
 const std::vector<Row> good_rows = {
@@ -138,6 +121,47 @@ TEST(CaseColumns, NumbersAndTruthValuesGiveTheSameStudy)
     EXPECT_EQ(flags->readings[4].rating, 0.0);
 }
 
+// Texts as spreadsheets and data frames write them (1.0, TRUE/FALSE in any
+// case, NA) give the study of the plain texts, as in the file.
+TEST(CaseColumns, ForgivingTextsGiveTheSameStudy)
+{
+    const auto plain = make_cases(text_columns(good_rows), "df");
+    ASSERT_TRUE(plain.ok()) << plain.error().message;
+    const std::vector<Row> variants[] = {
+        {{"R1", "CT", "c1", "0.0", "2.5", "NA"},
+         {"R1", "CT", "c2", "2.0", "-1e1", "1.0"},
+         {"R1", "CT", "c3", "1.0", "+4", "0.0"},
+         {"R2", "CT", "c1", "0", "-0", "na"},
+         {"R2", "CT", "c2", "2.00", "3", ""},
+         {"R2", "CT", "c3", "01", "0.5", "1"}},
+        {{"R1", "CT", "c1", "FALSE", "2.5", ""},
+         {"R1", "CT", "c2", "2", "-1e1", "TRUE"},
+         {"R1", "CT", "c3", "true", "+4", "False"},
+         {"R2", "CT", "c1", "false", "-0", "NA"},
+         {"R2", "CT", "c2", "2", "3", ""},
+         {"R2", "CT", "c3", "True", "0.5", "true"}},
+    };
+    for (const std::vector<Row>& rows : variants) {
+        const auto texts = make_cases(text_columns(rows), "df");
+        ASSERT_TRUE(texts.ok()) << texts.error().message;
+        expect_same_study(*texts, *plain);
+    }
+
+    // Truth values in the localized column of a target case; a missing one is
+    // not recorded.
+    CaseColumns c = text_columns(good_rows);
+    c.localized = Column{std::vector<bool>{true, true, false, false, true, true},
+                         {true, false, false, true, true, false}};
+    const auto flags = make_cases(c, "df");
+    ASSERT_TRUE(flags.ok()) << flags.error().message;
+    expect_same_study(*flags, *plain);
+
+    // A decimal comma is refused with the rule.
+    c.rating.values = std::vector<std::string>{"2,5", "1", "1", "1", "1", "1"};
+    EXPECT_EQ(error_of(c), "df: row 1: rating \"2,5\" is not a number; write numbers with a "
+                           "decimal point, not a comma");
+}
+
 // A fault in a field: the reader's text after "t.csv:LINE: " and after
 // "df: row ROW: ", the row one less than the line (the header is line 1).
 TEST(CaseColumnsErrors, FieldFaultsHaveTheReadersTexts)
@@ -151,7 +175,15 @@ TEST(CaseColumnsErrors, FieldFaultsHaveTheReadersTexts)
         {{"R1", "CT", "c9", "0", "abc", ""}, "rating \"abc\" is not a number"},
         {{"R1", "CT", "c9", "0", "", ""}, "rating \"\" is not a number"},
         {{"R1", "CT", "c9", "0", "inf", ""}, "rating \"inf\" is not a finite number"},
-        {{"R1", "CT", "c9", "2.0", "1", ""}, "truth \"2.0\"" + truth_range},
+        {{"R1", "CT", "c9", "2.5", "1", ""}, "truth \"2.5\"" + truth_range},
+        {{"R1", "CT", "c9", "NA", "1", ""}, "truth \"NA\"" + truth_range},
+        {{"R1", "CT", "c9", "1", "1", "2.0"},
+         "localized \"2.0\" is not 1 (correct), 0 (incorrect) or empty (not recorded)"},
+        {{"R1", "CT", "c9", "1", "1", "N/A"},
+         "localized \"N/A\" is not 1 (correct), 0 (incorrect) or empty (not recorded)"},
+        {{"R1", "CT", "c9", "0", "1", "TRUE"},
+         "localized is \"TRUE\" but case \"c9\" has no target (truth 0); leave localized empty "
+         "for a case without a target"},
         {{"R1", "CT", "c9", "16", "1", ""}, "truth \"16\"" + truth_range},
         {{"R1", "CT", "c9", "1", "1", "yes"},
          "localized \"yes\" is not 1 (correct), 0 (incorrect) or empty (not recorded)"},

@@ -98,7 +98,9 @@ TEST(CaseReaderErrors, EachFaultNamesFileLineAndWhatToDo)
         {"\xEF\xBB\xBF\n \t\n",
          "t.csv: the file is empty; " + columns + ", then one row per rating"},
         {"reader,modality,case,truth\nR1,A,c1,0\n", "t.csv:1: no \"rating\" column; " + columns},
-        {"Reader,modality,case,truth,rating\n", "t.csv:1: no \"reader\" column; " + columns},
+        {"Leser,modality,case,truth,rating\n",
+         "t.csv:1: no \"reader\" column; " + columns +
+             "; found the columns \"Leser\", \"modality\", \"case\", \"truth\", \"rating\""},
         {"\nreader,modality,case,truth,rating,rating\n",
          "t.csv:2: the column \"rating\" appears twice in the header"},
         {header, "t.csv:1: no ratings follow the header row"},
@@ -109,7 +111,7 @@ TEST(CaseReaderErrors, EachFaultNamesFileLineAndWhatToDo)
         {header + "R1,A,c1,0,1.5.2,\n", "t.csv:2: rating \"1.5.2\" is not a number"},
         {header + "R1,A,c1,0,inf,\n", "t.csv:2: rating \"inf\" is not a finite number"},
         {header + "R1,A,c1,0,nan,\n", "t.csv:2: rating \"nan\" is not a finite number"},
-        {header + "R1,A,c1,2.0,1,\n", "t.csv:2: truth \"2.0\"" + truth_range},
+        {header + "R1,A,c1,2.5,1,\n", "t.csv:2: truth \"2.5\"" + truth_range},
         {header + "R1,A,c1,16,1,\n", "t.csv:2: truth \"16\"" + truth_range},
         {header + "R1,A,c1,-1,1,\n", "t.csv:2: truth \"-1\"" + truth_range},
         {header + "R1,A,c1,1,1,yes\n",
@@ -152,6 +154,156 @@ TEST(CaseReaderErrors, EachFaultNamesFileLineAndWhatToDo)
          "t.csv:3: rating \"abc\" is not a number"},  // the line of the field, not of the row
         {"reader,modality,case,truth,rating\r\n\r\n\r\nR1,A,c1,x,1\r\n",
          "t.csv:4: truth \"x\"" + truth_range},
+    };
+    for (const BadInput& c : cases)
+        EXPECT_EQ(error_of(c.csv), c.message) << c.csv;
+}
+
+// The same study written as spreadsheets and data frames write it.
+TEST(CaseReaderForgiving, EachVariantReadsToTheSameStudy)
+{
+    const CaseStudy plain = study_from(
+        "reader,modality,case,truth,rating,localized\n"
+        "\"Smith, J.\",CT,c1,0,2.5,\n"
+        "\"Smith, J.\",CT,c2,1,4,1\n"
+        "\"Smith, J.\",CT,c3,2,3,0\n"
+        "R2,\"CT; low\",c1,0,1,\n"
+        "R2,\"CT; low\",c2,1,5,\n"
+        "R2,\"CT; low\",c3,2,-0.5,1\n");
+    ASSERT_EQ(plain.readings.size(), 6u);
+    const std::pair<const char*, std::string> variants[] = {
+        {"semicolons; a comma is part of a field",
+         "reader;modality;case;truth;rating;localized\n"
+         "Smith, J.;CT;c1;0;2.5;\n"
+         "Smith, J.;CT;c2;1;4;1\n"
+         "Smith, J.;CT;c3;2;3;0\n"
+         "R2;\"CT; low\";c1;0;1;\n"
+         "R2;\"CT; low\";c2;1;5;\n"
+         "R2;\"CT; low\";c3;2;-0.5;1\n"},
+        {"tabs; spaces around fields and a line of tabs",
+         "reader\tmodality\tcase\ttruth\trating\tlocalized\n"
+         "Smith, J.\tCT\tc1\t0\t2.5\t\n"
+         "Smith, J.\tCT \t c2\t1\t4\t1\n"
+         "\t\t\t\t\t\n"
+         "Smith, J.\tCT\tc3\t2\t3\t0\n"
+         "  R2\tCT; low\tc1\t0\t1\t\n"
+         "R2\t\"CT; low\"\tc2\t1\t5\t\n"
+         "R2\tCT; low\tc3\t2\t-0.5\t1"},
+        {"capitalised and blank-padded names",
+         " Reader ,MODALITY,Case,\tTRUTH\t,\" Rating \",LocaLized\n"
+         "\"Smith, J.\",CT,c1,0,2.5,\n"
+         "\"Smith, J.\",CT,c2,1,4,1\n"
+         "\"Smith, J.\",CT,c3,2,3,0\n"
+         "R2,\"CT; low\",c1,0,1,\n"
+         "R2,\"CT; low\",c2,1,5,\n"
+         "R2,\"CT; low\",c3,2,-0.5,1\n"},
+        {"1.0 and 0.0",
+         "reader,modality,case,truth,rating,localized\n"
+         "\"Smith, J.\",CT,c1,0.0,2.5,\n"
+         "\"Smith, J.\",CT,c2,1.0,4,1.0\n"
+         "\"Smith, J.\",CT,c3,2.00,3,0.0\n"
+         "R2,\"CT; low\",c1,0,1,\n"
+         "R2,\"CT; low\",c2,01,5,\n"
+         "R2,\"CT; low\",c3,2.0,-0.5,1.000\n"},
+        {"TRUE and FALSE",
+         "reader,modality,case,truth,rating,localized\n"
+         "\"Smith, J.\",CT,c1,FALSE,2.5,\n"
+         "\"Smith, J.\",CT,c2,TRUE,4,TRUE\n"
+         "\"Smith, J.\",CT,c3,2,3,False\n"
+         "R2,\"CT; low\",c1,false,1,\n"
+         "R2,\"CT; low\",c2,True,5,\n"
+         "R2,\"CT; low\",c3,2,-0.5,true\n"},
+        {"NA for a missing localized",
+         "reader,modality,case,truth,rating,localized\n"
+         "\"Smith, J.\",CT,c1,0,2.5,NA\n"
+         "\"Smith, J.\",CT,c2,1,4,1\n"
+         "\"Smith, J.\",CT,c3,2,3,0\n"
+         "R2,\"CT; low\",c1,0,1,na\n"
+         "R2,\"CT; low\",c2,1,5,\"NA\"\n"
+         "R2,\"CT; low\",c3,2,-0.5,1\n"},
+        {"a spreadsheet's semicolon export: mark, CRLF, names, 1.0, NA, empty rows",
+         "\xEF\xBB\xBF\"Reader\";\"Modality\";\"Case\";\"Truth\";\"Rating\";\"Localized\"\r\n"
+         "\"Smith, J.\";\"CT\";\"c1\";0.0;2.5;NA\r\n"
+         "\"Smith, J.\";\"CT\";\"c2\";1.0;4;1.0\r\n"
+         "\"Smith, J.\";\"CT\";\"c3\";2.0;3;0.0\r\n"
+         "\"R2\";\"CT; low\";\"c1\";0.0;1;NA\r\n"
+         "\"R2\";\"CT; low\";\"c2\";1.0;5;\r\n"
+         "\"R2\";\"CT; low\";\"c3\";2.0;-0.5;1.0\r\n"
+         ";;;;;\r\n"},
+    };
+    for (const auto& [what, csv] : variants) {
+        SCOPED_TRACE(what);
+        study_test::expect_same_study(study_from(csv), plain);
+    }
+}
+
+// Where the reader still refuses a file, the message says what it found.
+TEST(CaseReaderForgiving, RefusalsSayWhatWasFound)
+{
+    const std::string columns =
+        "the header needs the columns reader, modality, case, truth and rating (lowercase names) "
+        "and optionally localized";
+    const std::string row = "R1,A,c1,1,2,1\n";
+    const BadInput cases[] = {
+        // No separator gives a required column: the header as one column.
+        {"Leser;Modalit\xC3\xA4t;Fall;Wahrheit;Wert\nR1;A;c1;1;2\n",
+         "t.csv:1: no \"reader\" column; " + columns +
+             "; found the column \"Leser;Modalit\xC3\xA4t;Fall;Wahrheit;Wert\"; is the separator "
+             "\";\"?"},
+        {"Leser\tFall\tWert\n", "t.csv:1: no \"reader\" column; " + columns +
+                                    "; found the column \"Leser\tFall\tWert\"; is the separator a "
+                                    "tab?"},
+        {"reader modality case truth rating\n",
+         "t.csv:1: no \"reader\" column; " + columns +
+             "; found the column \"reader modality case truth rating\""},
+        // The separator found, a column missing.
+        {"Reader;Modality;Fall;Truth;Rating\n",
+         "t.csv:1: no \"case\" column; " + columns +
+             "; found the columns \"Reader\", \"Modality\", \"Fall\", \"Truth\", \"Rating\" "
+             "separated by \";\""},
+        {"reader\tmodality\tcase id\ttruth\trating\n",
+         "t.csv:1: no \"case\" column; " + columns +
+             "; found the columns \"reader\", \"modality\", \"case id\", \"truth\", \"rating\" "
+             "separated by tabs"},
+        // Many columns: the first twelve, long names cut.
+        {"reader,modality,case,truth,c5,c6,c7,c8,c9,c10,c11,"
+         "\"a name much longer than forty bytes, cut short\",c13,c14\n",
+         "t.csv:1: no \"rating\" column; " + columns +
+             "; found the columns \"reader\", \"modality\", \"case\", \"truth\", \"c5\", \"c6\", "
+             "\"c7\", \"c8\", \"c9\", \"c10\", \"c11\", \"a name much longer than forty bytes, "
+             "cut...\", ... (14 columns)"},
+        // Two columns with one name after folding.
+        {"reader,modality,case,truth,Rating,\"rating \"\n" + row,
+         "t.csv:1: the header names the column \"rating\" twice, as \"Rating\" and \"rating \"; "
+         "keep one of them"},
+        {"reader,modality,CASE,truth,rating, CASE\n" + row,
+         "t.csv:1: the column \"CASE\" appears twice in the header"},
+        // Values: what was found and what is expected.
+        {header + "R1,A,c1,1.5,2,\n",
+         "t.csv:2: truth \"1.5\" is not 0 (no target) or a target class from 1 to 15"},
+        {header + "R1,A,c1,2.,2,\n",
+         "t.csv:2: truth \"2.\" is not 0 (no target) or a target class from 1 to 15"},
+        {header + "R1,A,c1,NA,2,\n",
+         "t.csv:2: truth \"NA\" is not 0 (no target) or a target class from 1 to 15"},
+        {header + "R1,A,c1,yes,2,\n",
+         "t.csv:2: truth \"yes\" is not 0 (no target) or a target class from 1 to 15"},
+        {header + "R1,A,c1,1,2,2.0\n",
+         "t.csv:2: localized \"2.0\" is not 1 (correct), 0 (incorrect) or empty (not recorded)"},
+        {header + "R1,A,c1,1,2,N/A\n",
+         "t.csv:2: localized \"N/A\" is not 1 (correct), 0 (incorrect) or empty (not recorded)"},
+        {header + "R1,A,c1,0,2,FALSE\n",
+         "t.csv:2: localized is \"FALSE\" but case \"c1\" has no target (truth 0); leave "
+         "localized empty for a case without a target"},
+        {"reader;modality;case;truth;rating\nR1;A;c1;1;2,5\n",
+         "t.csv:2: rating \"2,5\" is not a number; write numbers with a decimal point, not a "
+         "comma"},
+        {header + "R1,A,c1,1,\"1,000,5\",\n", "t.csv:2: rating \"1,000,5\" is not a number"},
+        // Field counts name the separator.
+        {"reader;modality;case;truth;rating\nR1;A;c1;1\n",
+         "t.csv:2: 4 fields, but the header has 5; put a field that contains a semicolon in "
+         "quotes"},
+        {"reader\tmodality\tcase\ttruth\trating\nR1\tA\tc1\t1\t2\t\n",
+         "t.csv:2: 6 fields, but the header has 5; put a field that contains a tab in quotes"},
     };
     for (const BadInput& c : cases)
         EXPECT_EQ(error_of(c.csv), c.message) << c.csv;

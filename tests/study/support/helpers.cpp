@@ -120,4 +120,22 @@ varnel::study::CaseStudy study_from(const std::string& csv)
     return study.ok() ? *study : varnel::study::CaseStudy{};
 }
 
+void expect_same_study(const varnel::study::CaseStudy& a, const varnel::study::CaseStudy& b)
+{
+    EXPECT_EQ(a.readers, b.readers);
+    EXPECT_EQ(a.modalities, b.modalities);
+    EXPECT_EQ(a.cases, b.cases);
+    EXPECT_EQ(a.truth, b.truth);
+    EXPECT_EQ(a.has_localization, b.has_localization);
+    ASSERT_EQ(a.readings.size(), b.readings.size());
+    for (std::size_t i = 0; i < a.readings.size(); ++i) {
+        const varnel::study::Reading &x = a.readings[i], &y = b.readings[i];
+        EXPECT_EQ(x.reader, y.reader) << i;
+        EXPECT_EQ(x.modality, y.modality) << i;
+        EXPECT_EQ(x.case_index, y.case_index) << i;
+        EXPECT_EQ(x.rating, y.rating) << i;
+        EXPECT_EQ(x.localization, y.localization) << i;
+    }
+}
+
 }  // namespace study_test

@@ -62,4 +62,8 @@ extern const char* const two_reader_lroc_csv;
 // not parse.
 varnel::study::CaseStudy study_from(const std::string& csv);
 
+// Expects the same readers, modalities, cases, truths and readings (all but
+// the source and the numbering of the readings).
+void expect_same_study(const varnel::study::CaseStudy& a, const varnel::study::CaseStudy& b);
+
 }  // namespace study_test
