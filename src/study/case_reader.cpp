@@ -24,7 +24,7 @@ namespace {
 
 constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 constexpr const char* columns_help =
-    "the header needs the columns reader, modality, case, truth and rating (lowercase names) "
+    "the header needs the columns reader, modality, case, truth and rating "
     "and optionally localized";
 constexpr std::size_t read_chunk = 1 << 16;
 // The separators a file may use, in the order they are tried.

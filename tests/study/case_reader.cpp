@@ -88,7 +88,7 @@ struct BadInput {
 TEST(CaseReaderErrors, EachFaultNamesFileLineAndWhatToDo)
 {
     const std::string columns =
-        "the header needs the columns reader, modality, case, truth and rating (lowercase names) "
+        "the header needs the columns reader, modality, case, truth and rating "
         "and "
         "optionally localized";
     const std::string truth_range = " is not 0 (no target) or a target class from 1 to 15";
@@ -241,7 +241,7 @@ TEST(CaseReaderForgiving, EachVariantReadsToTheSameStudy)
 TEST(CaseReaderForgiving, RefusalsSayWhatWasFound)
 {
     const std::string columns =
-        "the header needs the columns reader, modality, case, truth and rating (lowercase names) "
+        "the header needs the columns reader, modality, case, truth and rating "
         "and optionally localized";
     const std::string row = "R1,A,c1,1,2,1\n";
     const BadInput cases[] = {
