@@ -1,6 +1,7 @@
 #include "study_options.h"
 
 #include <cmath>
+#include <csetjmp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -176,24 +177,56 @@ power::ReferenceComponents reference_components(const cpp11::list& x)
     return c;
 }
 
-InterruptWatch::InterruptWatch(RunControl& run)
+namespace {
+
+SEXP check_interrupt(void*)
 {
+    R_CheckUserInterrupt();
+    return R_NilValue;
+}
+
+// Called by R_UnwindProtect when R jumps past it: back into the callback.
+void return_to_callback(void* jump, Rboolean jumping)
+{
+    if (jumping)
+        std::longjmp(*static_cast<std::jmp_buf*>(jump), 1);
+}
+
+}  // namespace
+
+InterruptWatch::InterruptWatch(RunControl& run)
+    : token_(cpp11::safe[R_MakeUnwindCont]())
+{
+    R_PreserveObject(token_);
     run.cancel = &cancel_;
-    run.progress = [this](int, int) {
-        if (token_ != nullptr)
-            return;
-        try {
-            cpp11::check_user_interrupt();
-        } catch (const cpp11::unwind_exception& e) {
-            token_ = e.token;
-            cancel_.store(true);
-        }
-    };
+    run.progress = [this](int, int) { check(); };
+}
+
+InterruptWatch::~InterruptWatch()
+{
+    // After a caught jump the token stays protected: END_CPP11 continues
+    // the jump from it after this destructor has run.
+    if (!caught_)
+        R_ReleaseObject(token_);
+}
+
+// No C++ object lives in this frame across setjmp.
+void InterruptWatch::check()
+{
+    if (caught_)
+        return;
+    std::jmp_buf jump;
+    if (setjmp(jump) != 0) {
+        caught_ = true;
+        cancel_.store(true);
+        return;
+    }
+    R_UnwindProtect(check_interrupt, nullptr, return_to_callback, &jump, token_);
 }
 
 void InterruptWatch::resume() const
 {
-    if (token_ != nullptr)
+    if (caught_)
         throw cpp11::unwind_exception(token_);
 }
 

@@ -56,25 +56,29 @@ power::ReferenceComponents reference_components(const cpp11::list& x);
 
 // Checks for a user interrupt (Ctrl-C, the IDE's stop button, an elapsed
 // time limit) from the library's progress callback, which runs on the
-// calling thread: the check's longjmp is caught there (cpp11's unwind
-// protection, so no C++ frame is skipped), the call's cancellation flag set,
-// and after the call has ended its threads `resume()` continues the
-// interrupt or error as R raised it.
+// calling thread: R's jump out of the check is caught there (R_UnwindProtect,
+// which returns into the callback, so that no C++ frame is skipped), the
+// call's cancellation flag set, and after the call has ended its threads
+// `resume()` continues the interrupt or error as R raised it.
 class InterruptWatch {
 public:
     // Sets run.progress and run.cancel; `run` must not outlive the watch.
     explicit InterruptWatch(RunControl& run);
     InterruptWatch(const InterruptWatch&) = delete;
     InterruptWatch& operator=(const InterruptWatch&) = delete;
+    ~InterruptWatch();
 
-    // Continues an interrupt caught during the call (throws the exception
-    // END_CPP11 turns back into R's jump); else returns.  Call it right
-    // after the library call, before any other R allocation.
+    // Continues a jump caught during the call: throws the exception that
+    // END_CPP11 turns back into R's jump once every C++ frame is unwound;
+    // else returns.
     void resume() const;
 
 private:
+    void check();
+
     std::atomic<bool> cancel_{false};
-    SEXP token_ = nullptr;  // the continuation of the caught jump
+    SEXP token_;           // the continuation of a caught jump
+    bool caught_ = false;  // a jump was caught; the fits are being cancelled
 };
 
 }  // namespace varnel::r
