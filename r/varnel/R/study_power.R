@@ -10,6 +10,16 @@
 #' them apart by it and the others half-way), by default the pilot's.
 #' Noncentral F and chi-square distributions come from Boost.Math.
 #'
+#' The prediction rests on the components: checked by simulation (the
+#' project's README, `power_check`), the predicted power of 10 readers x 200
+#' cases from a pilot of 300 readers x 400 cases lay within 2 binomial
+#' standard errors of the rejection rate of 500 simulated studies, for the
+#' empirical AUC and the model-based LROC area, modalities and a reference
+#' reader.  With a pilot of 100 readers the modality comparison predicted
+#' 0.761 for a rate of 0.816: `var_tr` (`var_r` for a reference reader),
+#' estimated from the pilot's few readers, carries most of the uncertainty of
+#' a real pilot's prediction.
+#'
 #' The search for the number of cases is exact even where the power is not
 #' monotone in it (for random readers the noncentrality grows with the cases
 #' but Hillis's degrees of freedom shrink): `monotone` is `FALSE` and `note`
