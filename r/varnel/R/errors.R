@@ -1,9 +1,11 @@
 #' Errors from the varnel library
 #'
-#' Reading a data file, checking a study and fitting it stop with a condition
-#' of class `"varnel_error"` (and `"error"`, `"condition"`), so that callers
-#' can catch them with `tryCatch(..., varnel_error = function(e) ...)`.  It
-#' carries the console program's number and text for the same fault:
+#' Reading a data file, checking a study and fitting it, and the faults of
+#' whole studies (per-case ratings, options, a design the analysis cannot
+#' take, a failed refit), stop with a condition of class `"varnel_error"`
+#' (and `"error"`, `"condition"`), so that callers can catch them with
+#' `tryCatch(..., varnel_error = function(e) ...)`.  It carries the console
+#' program's (or `varnel-study`'s) number and text for the same fault:
 #' \describe{
 #'   \item{`message`}{the console program's text, e.g. `"Input file has
 #'     errors (8)"` or `"There are less than two non-empty categories"`.}
@@ -22,9 +24,13 @@
 #'     categories), `"empty_target"` (a target distribution without cases),
 #'     `"bad_settings"` (a chance value outside 0 to 1, a stopping criterion
 #'     that is not a number) or `"numerical_stop"` (the integration could not
-#'     go on).}
-#'   \item{`status`}{the console program's exit status for the fault: 2 for a
-#'     numerical stop, else 1.}
+#'     go on); for whole studies `"bad_input"` (per-case ratings, options or
+#'     a study design the call cannot take: the message names the row and
+#'     column, the option or what the design lacks) or `"failed_fit"` (a fit
+#'     or refit a comparison depends on failed or did not converge: the
+#'     message names the reader, the modality and the case left out).}
+#'   \item{`status`}{the program's exit status for the fault: 2 for a
+#'     numerical stop or a failed fit, else 1.}
 #' }
 #' Mistakes in the arguments themselves (a chance vector of the wrong length,
 #' a path that is not a string) are ordinary R errors.
@@ -40,11 +46,10 @@
 #' e$kind
 NULL
 
-new_varnel_error <- function(kind, number, message, call = NULL) {
+new_varnel_error <- function(kind, number, message, call = NULL, status = 1L) {
   structure(
     class = c("varnel_error", "error", "condition"),
-    list(message = message, call = call, kind = kind, number = number,
-         status = if (identical(kind, "numerical_stop")) 2L else 1L)
+    list(message = message, call = call, kind = kind, number = number, status = status)
   )
 }
 
@@ -53,7 +58,7 @@ new_varnel_error <- function(kind, number, message, call = NULL) {
 unwrap <- function(result, call) {
   e <- result$error
   if (!is.null(e)) {
-    stop(new_varnel_error(e$kind, e$number, e$message, call))
+    stop(new_varnel_error(e$kind, e$number, e$message, call, e$status))
   }
   result$value
 }

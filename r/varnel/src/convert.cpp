@@ -18,6 +18,11 @@ const char* kind_name(ErrorKind kind)
     case ErrorKind::empty_target: return "empty_target";
     case ErrorKind::bad_settings: return "bad_settings";
     case ErrorKind::numerical_stop: return "numerical_stop";
+    case ErrorKind::not_converged: return "not_converged";
+    case ErrorKind::bad_input: return "bad_input";
+    case ErrorKind::failed_fit: return "failed_fit";
+    case ErrorKind::write_failed: return "write_failed";
+    case ErrorKind::cancelled: return "cancelled";
     }
     return "unknown";
 }
@@ -94,6 +99,7 @@ cpp11::writable::list error_result(const Error& e)
             "kind"_nm = kind_name(e.kind),
             "number"_nm = e.number,
             "message"_nm = e.message,
+            "status"_nm = e.status,
         }),
     });
 }

@@ -21,6 +21,38 @@ extern "C" SEXP varnel_lroc_fit_(SEXP study, SEXP criterion, SEXP chance, SEXP n
     END_CPP11
 }
 
+extern "C" SEXP varnel_study_bin_(SEXP cases, SEXP options)
+{
+    BEGIN_CPP11
+    return varnel::r::study_bin_binding(cpp11::list(cases), cpp11::list(options));
+    END_CPP11
+}
+
+extern "C" SEXP varnel_study_fit_(SEXP input, SEXP options)
+{
+    BEGIN_CPP11
+    return varnel::r::study_fit_binding(cpp11::list(input), cpp11::list(options));
+    END_CPP11
+}
+
+extern "C" SEXP varnel_study_compare_(SEXP cases, SEXP options)
+{
+    BEGIN_CPP11
+    return varnel::r::study_compare_binding(cpp11::list(cases), cpp11::list(options));
+    END_CPP11
+}
+
+extern "C" SEXP varnel_study_power_(SEXP components, SEXP plan, SEXP readers, SEXP cases,
+                                    SEXP target_power, SEXP max_cases)
+{
+    BEGIN_CPP11
+    return varnel::r::study_power_binding(cpp11::list(components), cpp11::list(plan),
+                                          cpp11::integers(readers), cpp11::integers(cases),
+                                          cpp11::as_cpp<double>(target_power),
+                                          cpp11::as_cpp<int>(max_cases));
+    END_CPP11
+}
+
 namespace {
 
 // R's table holds every entry point as DL_FUNC; the cast goes through
@@ -34,6 +66,10 @@ DL_FUNC entry(F* function)
 const R_CallMethodDef call_entries[] = {
     {"varnel_read_study_", entry(&varnel_read_study_), 1},
     {"varnel_lroc_fit_", entry(&varnel_lroc_fit_), 4},
+    {"varnel_study_bin_", entry(&varnel_study_bin_), 2},
+    {"varnel_study_fit_", entry(&varnel_study_fit_), 2},
+    {"varnel_study_compare_", entry(&varnel_study_compare_), 2},
+    {"varnel_study_power_", entry(&varnel_study_power_), 6},
     {nullptr, nullptr, 0},
 };
 

@@ -1,0 +1,111 @@
+#' Compare modalities, or readers against a reference reader
+#'
+#' A multi-reader multi-case analysis of a figure of merit (FOM), per
+#' target class (the normal cases against the cases of that class), as
+#' `varnel-study compare` makes it.  Variances come from the jackknife over
+#' cases (one case left out for every reader and modality at once).  With two
+#' or more modalities: the Obuchowski-Rockette analysis with Hillis's
+#' denominator degrees of freedom, for random readers and cases, fixed
+#' readers and random cases, and random readers and fixed cases.  With a
+#' `reference` reader (e.g. an algorithm): the other readers against it in
+#' each modality (random readers and cases on Hillis's degrees of freedom;
+#' random readers and fixed cases, a one-sample t test), and the modality
+#' comparison of the other readers.
+#'
+#' FOMs: `"wilcoxon"` (area under the empirical ROC curve), `"pcl@x"` and
+#' `"alroc@x"` (the empirical LROC curve's fraction correctly localized at
+#' false-positive fraction x, 0 < x <= 1, and its area from 0 to x), and from
+#' the LROC model fitted to each reader x modality table (binned as by
+#' [study_bin()]; `criterion`, `chance`, `noloc` as for [study_fit()]):
+#' `"model-auc"`, `"model-alroc"`, `"model-loc"` and `"model-pcl@x"`.
+#' Model-based FOMs refit each table without each case, warm-started from
+#' its full fit, on `threads` threads (each distinct table once); the
+#' results are the same, bit for bit, for every number of threads.
+#'
+#' @inheritParams study_fit
+#' @param cases The per-case ratings: a data frame or the name of a CSV file
+#'   (see [varnel_cases]).  Every reader reads every case once in every
+#'   modality.
+#' @param fom The figure of merit, e.g. `"wilcoxon"`, `"alroc@0.2"`,
+#'   `"model-alroc"`.
+#' @param reference `NULL`, or the reader to compare the other readers with
+#'   (at least two others); needed with one modality.
+#' @param alpha 1 - the confidence level of the intervals.
+#' @param target `NULL` (every target class with cases) or the target class
+#'   to analyse.
+#' @param cutpoints,categories The rating categories of the tables (model-based
+#'   FOMs only), as for [study_bin()].
+#' @param criterion,chance,noloc The settings of the fits (model-based FOMs
+#'   only), as for [study_fit()].
+#' @return An object of class `"varnel_compare"`, printed as the command's
+#'   text report, a list of data frames, each with the `target` class first:
+#'   \item{cases}{the cases of each analysis: `cases`, `normal_cases`,
+#'     `target_cases`.}
+#'   \item{foms}{the FOM of every `reader` and `modality`.}
+#'   \item{modality_means}{per `analysis` (`"random_readers_random_cases"`,
+#'     `"fixed_readers_random_cases"`, `"random_readers_fixed_cases"`) and
+#'     `modality`: the reader-averaged FOM `estimate` with `std_error`, `df`
+#'     (`Inf`: normal theory) and the interval `lower`, `upper`.}
+#'   \item{tests}{per analysis, the test of equal modality means:
+#'     `statistic_name` (`"F"` or `"chi2"`), `statistic`, `ndf`, `ddf` (`Inf`
+#'     for chi-square), `p`.}
+#'   \item{differences}{per analysis, every pair of modalities: `first` -
+#'     `second`, its `estimate`, `std_error`, `df`, `t` (z on infinite df),
+#'     `p` and interval `lower`, `upper`.}
+#'   \item{covariances}{the jackknife covariances of the FOM errors `var`,
+#'     `cov1`, `cov2`, `cov3`, the mean squares `ms_t`, `ms_r`, `ms_tr` and
+#'     the variance components `var_r`, `var_tr` (over the `readers` taking
+#'     part); `modality_covariances` the `mean`, `var`, `cov2` and `ms_r`
+#'     within each modality.}
+#'   \item{reference}{with a reference reader, per `modality` and
+#'     `analysis` (`"random_readers_random_cases"`,
+#'     `"random_readers_fixed_cases"`): the mean psi (reader FOM minus the
+#'     reference's) `estimate`, `std_error`, `df`, `t`, `p`, `lower`,
+#'     `upper`, and the analysis's `readers`, `reference_fom`,
+#'     `readers_mean`, `ms_r`, `var`, `cov2`, `ms_den`; `psi` each reader's
+#'     `fom` and `psi`.}
+#'   \item{jackknife}{the FOM of every `reader` and `modality` with `case`
+#'     left out, `value` (the command's `--jackknife` file).}
+#'   \item{fom, alpha, source, text}{the FOM's name, alpha, the study's
+#'     source (`"cases"` for a data frame) and the text report; for
+#'     model-based FOMs `binning` and `fit` (the settings used).}
+#' Modality tables are empty with one modality, reference tables without a
+#' reference reader.
+#' @section Errors: Faults of the ratings, options or design (a reader
+#'   missing a modality, a case not read by every reader, one modality
+#'   without `reference`, fewer than two other readers, an unknown reader or
+#'   FOM) stop with a [`"varnel_error"`][varnel_error] of kind `"bad_input"`;
+#'   a fit or refit that fails or does not converge with one of kind
+#'   `"failed_fit"` (status 2) naming the reader, the modality and the case
+#'   left out.  The call stops promptly on a user interrupt, its threads
+#'   ended.
+#' @export
+#' @examples
+#' cmp <- study_compare(lroc_cases, fom = "wilcoxon", reference = "R01")
+#' cmp
+#' cmp$tests
+#' cmp$reference[, c("modality", "analysis", "estimate", "lower", "upper", "p")]
+#'
+#' # From the LROC model fitted to each table, on two threads.
+#' model <- study_compare(lroc_cases, fom = "model-alroc", threads = 2)
+#' model$differences
+study_compare <- function(cases, fom, reference = NULL, alpha = 0.05, threads = NULL,
+                          target = NULL, cutpoints = NULL, categories = 10, criterion = 0.001,
+                          chance = NULL, noloc = NULL) {
+  call <- sys.call()
+  options <- compare_options(fom, target, alpha, reference,
+                             binning = binning_options(cutpoints, categories),
+                             fit = fit_options(criterion, chance, noloc),
+                             run = run_options(threads))
+  v <- unwrap(.Call(varnel_study_compare_, case_input(cases), options), call)
+  tables <- c("cases", "foms", "modality_means", "tests", "differences", "covariances",
+              "modality_covariances", "reference", "psi", "jackknife")
+  v[tables] <- lapply(v[tables], data_frame)
+  structure(c(list(call = call), v), class = "varnel_compare")
+}
+
+#' @export
+print.varnel_compare <- function(x, ...) {
+  cat(x$text)
+  invisible(x)
+}

@@ -1,0 +1,242 @@
+# What varnel-study printed for the test studies (tests/testthat/expected,
+# made by data-raw/make.sh): its text reports, its JSON reports flattened to
+# "key<TAB>type<TAB>value" lines with numbers as hexadecimal floats (read
+# back exactly), and its jackknife files with hexadecimal values.
+
+extdata <- function(name) system.file("extdata", name, package = "varnel")
+
+# The two-class study of the tests, as a data frame and as its file.
+two_classes_file <- function() test_path("data", "two_classes.csv")
+two_classes <- function() utils::read.csv(two_classes_file(), colClasses = "character")
+
+# A flattened JSON report: a named list of numbers, texts, TRUE/FALSE and
+# NULL (JSON null: NaN or an infinite value).
+expected_json <- function(name) {
+  lines <- readLines(test_path("expected", paste0(name, ".tsv")), encoding = "UTF-8")
+  fields <- strsplit(lines, "\t", fixed = TRUE)
+  value <- function(f) {
+    text <- if (length(f) > 2L) f[3L] else ""
+    switch(f[2L], n = as.numeric(text), s = text, b = text == "true", null = NULL)
+  }
+  stats::setNames(lapply(fields, value), vapply(fields, `[`, "", 1L))
+}
+
+# The entries below `prefix` ("analyses.0"), keys without it.
+json_at <- function(values, prefix) {
+  hit <- startsWith(names(values), paste0(prefix, "."))
+  stats::setNames(values[hit], substring(names(values)[hit], nchar(prefix) + 2L))
+}
+
+# One entry; a number stands for NA where the JSON has null.
+json_value <- function(values, key) {
+  if (!key %in% names(values)) stop("no ", key, " in the expected report")
+  v <- values[[key]]
+  if (is.null(v)) NA_real_ else v
+}
+
+# An array below `prefix`: a vector of its scalar entries (JSON arrays of
+# numbers or texts), or for an array of objects a data frame with a column
+# per key of the objects ("differences.0.first" gives column "first").
+json_array <- function(values, prefix) {
+  v <- json_at(values, prefix)
+  index <- as.integer(sub("\\..*$", "", names(v)))
+  field <- ifelse(grepl(".", names(v), fixed = TRUE), sub("^[0-9]+\\.", "", names(v)), "")
+  n <- if (length(index) > 0L) max(index) + 1L else 0L
+  column <- function(f) {
+    hit <- field == f
+    x <- vector("list", n)
+    x[index[hit] + 1L] <- v[hit]
+    texts <- vapply(x, is.character, NA)
+    if (any(texts)) return(vapply(x, function(e) if (is.null(e)) NA_character_ else e, ""))
+    if (any(vapply(x, is.logical, NA))) return(vapply(x, function(e) if (is.null(e)) NA else e, NA))
+    vapply(x, function(e) if (is.null(e)) NA_real_ else e, 0)
+  }
+  fields <- unique(field)
+  if (identical(fields, "")) return(column(""))
+  data.frame(stats::setNames(lapply(fields, column), fields), check.names = FALSE,
+             stringsAsFactors = FALSE)
+}
+
+# R's numbers against the JSON's: equal bit for bit, and where the JSON has
+# null (NA here), NaN or infinite.
+expect_json_numbers <- function(actual, expected, label = "") {
+  actual <- unname(actual)
+  expected <- unname(expected)
+  expect_identical(length(actual), length(expected), label = label)
+  expect_identical(is.na(expected), !is.finite(actual), label = label)
+  expect_identical(actual[!is.na(expected)], expected[!is.na(expected)], label = label)
+}
+
+# Numbers equal to published figures up to their rounding: within
+# `tolerance` (half a unit of the last printed digit).
+expect_within <- function(actual, expected, tolerance) {
+  expect_identical(length(actual), length(expected))
+  expect_true(all(abs(actual - expected) <= tolerance),
+              label = paste(format(actual, digits = 10), "against", format(expected),
+                            collapse = "; "))
+}
+
+# A jackknife file: target (when the study has several target classes),
+# reader, modality, case, value.
+expected_jackknife <- function(name) {
+  path <- test_path("expected", paste0(name, "_jackknife.csv"))
+  jk <- utils::read.csv(path, colClasses = "character", encoding = "UTF-8")
+  jk$value <- as.numeric(jk$value)
+  if (!is.null(jk$target)) jk$target <- as.integer(jk$target)
+  jk
+}
+
+# A text report with its first line ("MRMC comparison of SOURCE") left out:
+# the source is the file's name for the command, "cases" or a path here.
+report_body <- function(text) sub("^[^\n]*\n", "", text)
+
+expected_text <- function(name) {
+  path <- test_path("expected", paste0(name, ".txt"))
+  readChar(path, file.size(path), useBytes = TRUE)
+}
+
+# Every table of a study_compare result against the command's JSON report
+# and text report of the same study and options, and a jackknife file.
+expect_compare_matches <- function(cmp, name, jackknife = name) {
+  e <- expected_json(name)
+  expect_identical(cmp$alpha, json_value(e, "alpha"))
+  expect_identical(cmp$fom, json_value(e, "fom"))
+  analyses <- unique(as.integer(sub("^analyses\\.([0-9]+)\\..*$", "\\1",
+                                    grep("^analyses\\.", names(e), value = TRUE))))
+  expect_identical(nrow(cmp$cases), length(analyses))
+  for (a in analyses) {
+    at <- json_at(e, paste0("analyses.", a))
+    target <- json_value(at, "target_class")
+    label <- paste0(name, ", target class ", target)
+    readers <- json_array(at, "readers")
+    modalities <- json_array(at, "modalities")
+    cases <- cmp$cases[cmp$cases$target == target, ]
+    expect_identical(c(cases$cases, cases$normal_cases, cases$target_cases),
+                     as.integer(c(json_value(at, "cases.total"), json_value(at, "cases.normal"),
+                                  json_value(at, "cases.target"))), label = label)
+    foms <- cmp$foms[cmp$foms$target == target, ]
+    expect_identical(foms$reader, rep(readers, each = length(modalities)), label = label)
+    expect_identical(foms$modality, rep(modalities, times = length(readers)), label = label)
+    table <- unlist(lapply(seq_along(readers) - 1L, function(r) {
+      json_array(at, paste0("fom_table.", r))
+    }))
+    expect_json_numbers(foms$fom, table, label)
+
+    mc <- json_at(at, "modality_comparison")
+    covariances <- cmp$covariances[cmp$covariances$target == target, ]
+    if (length(mc) == 0L) {
+      expect_identical(nrow(covariances), 0L, label = label)
+    } else {
+      expect_identical(covariances$readers, length(json_array(mc, "readers")), label = label)
+      expect_json_numbers(
+        unlist(covariances[c("var", "cov1", "cov2", "cov3", "ms_t", "ms_r", "ms_tr", "var_r",
+                             "var_tr")], use.names = FALSE),
+        vapply(c("covariances.var", "covariances.cov1", "covariances.cov2", "covariances.cov3",
+                 "mean_squares.t", "mean_squares.r", "mean_squares.tr",
+                 "variance_components.reader", "variance_components.modality_reader"),
+               function(k) json_value(mc, k), 0), label)
+      within <- cmp$modality_covariances[cmp$modality_covariances$target == target, ]
+      expected_within <- json_array(mc, "modality_covariances")
+      expect_identical(within$modality, modalities, label = label)
+      expect_json_numbers(within$mean, json_array(mc, "modality_means"), label)
+      expect_json_numbers(within$var, expected_within$var, label)
+      expect_json_numbers(within$cov2, expected_within$cov2, label)
+      expect_json_numbers(within$ms_r, json_array(mc, "modality_ms_r"), label)
+      for (analysis in c("random_readers_random_cases", "fixed_readers_random_cases",
+                         "random_readers_fixed_cases")) {
+        x <- json_at(mc, analysis)
+        l <- paste(label, analysis)
+        test <- cmp$tests[cmp$tests$target == target & cmp$tests$analysis == analysis, ]
+        expect_identical(test$statistic_name, json_value(x, "statistic_name"), label = l)
+        expect_json_numbers(c(test$statistic, test$ndf, test$ddf, test$p),
+                            c(json_value(x, "statistic"), json_value(x, "ndf"),
+                              json_value(x, "ddf"), json_value(x, "p")), l)
+        d <- cmp$differences[cmp$differences$target == target &
+                               cmp$differences$analysis == analysis, ]
+        ed <- json_array(x, "differences")
+        expect_identical(c(d$first, d$second), c(ed$first, ed$second), label = l)
+        for (k in c("estimate", "std_error", "df", "t", "p", "lower", "upper")) {
+          expect_json_numbers(d[[k]], ed[[k]], paste(l, k))
+        }
+        m <- cmp$modality_means[cmp$modality_means$target == target &
+                                  cmp$modality_means$analysis == analysis, ]
+        em <- json_array(x, "means")
+        expect_identical(m$modality, em$modality, label = l)
+        for (k in c("estimate", "std_error", "df", "lower", "upper")) {
+          expect_json_numbers(m[[k]], em[[k]], paste(l, k))
+        }
+      }
+    }
+
+    ref <- json_at(at, "reference_analyses")
+    rows <- cmp$reference[cmp$reference$target == target, ]
+    psi <- cmp$psi[cmp$psi$target == target, ]
+    count <- if (length(ref) > 0L) max(as.integer(sub("\\..*$", "", names(ref)))) + 1L else 0L
+    expect_identical(nrow(rows), 2L * count, label = label)
+    for (j in seq_len(count) - 1L) {
+      x <- json_at(ref, as.character(j))
+      modality <- json_value(x, "modality")
+      l <- paste(label, "reference analysis in", modality)
+      r <- rows[rows$modality == modality, ]
+      expect_identical(r$reference, rep(json_value(x, "reference"), 2L), label = l)
+      expect_identical(r$readers, rep(length(json_array(x, "readers")), 2L), label = l)
+      for (k in c("reference_fom", "readers_mean", "ms_r", "var", "cov2", "ms_den")) {
+        expect_json_numbers(r[[k]], rep(json_value(x, k), 2L), paste(l, k))
+      }
+      for (analysis in c("random_readers_random_cases", "random_readers_fixed_cases")) {
+        one <- r[r$analysis == analysis, ]
+        expect_json_numbers(
+          unlist(one[c("estimate", "std_error", "df", "t", "p", "lower", "upper")],
+                 use.names = FALSE),
+          vapply(c("estimate", "std_error", "df", "t", "p", "lower", "upper"),
+                 function(k) json_value(x, paste0(analysis, ".", k)), 0), paste(l, analysis))
+      }
+      p <- psi[psi$modality == modality, ]
+      expect_identical(p$reader, json_array(x, "readers"), label = l)
+      expect_json_numbers(p$psi, json_array(x, "psi"), paste(l, "psi"))
+      expect_identical(p$fom, foms$fom[foms$modality == modality & foms$reader %in% p$reader],
+                       label = l)
+    }
+  }
+
+  jk <- expected_jackknife(jackknife)
+  got <- cmp$jackknife
+  if (is.null(jk$target)) {
+    expect_true(all(got$target == got$target[1L]))
+  } else {
+    expect_identical(got$target, jk$target)
+  }
+  expect_identical(got$reader, jk$reader)
+  expect_identical(got$modality, jk$modality)
+  expect_identical(got$case, jk$case)
+  expect_identical(got$value, jk$value)
+
+  expect_identical(report_body(cmp$text), report_body(expected_text(name)))
+}
+
+# A study_fit result against the command's JSON results table: the same
+# columns in the same order, texts and numbers equal bit for bit, null where
+# R has NA (not given) or NaN.
+expect_fit_matches <- function(fits, name) {
+  e <- expected_json(name)
+  rows <- json_array(e, "results")
+  expect_identical(names(fits), names(rows))
+  expect_identical(nrow(fits), nrow(rows))
+  for (k in names(fits)) {
+    if (is.numeric(fits[[k]])) {
+      expect_json_numbers(as.double(fits[[k]]), rows[[k]], paste(name, k))
+    } else {
+      expect_identical(fits[[k]], rows[[k]], label = paste(name, k))
+    }
+  }
+  settings <- attr(fits, "settings")
+  expect_identical(settings$criterion, json_value(e, "criterion"))
+  expect_identical(settings$chance, json_array(e, "chance"))
+  expect_identical(settings$noloc, as.integer(json_value(e, "noloc")))
+  binning <- attr(fits, "binning")
+  expect_identical(binning$upper, json_array(e, "binning.upper_bounds"))
+  expect_identical(binning$labels, json_array(e, "binning.labels"))
+}
+
+# Threads of this process (Linux).
+thread_count <- function() length(list.files("/proc/self/task"))
