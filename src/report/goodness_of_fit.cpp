@@ -140,7 +140,7 @@ Expected<CellProbabilities> cell_probabilities(const PreparedStudy& prepared,
     try {
         model::category_probabilities(spec, x.mean, x.sigma, x.bounds, *t, romberg);
     } catch (const numeric::NumericalStop& stop) {
-        return Error{ErrorKind::numerical_stop, 0, stop.message()};
+        return Error{ErrorKind::numerical_stop, 0, stop.message(), 2};
     }
     CellProbabilities c;
     for (int j = 1; j <= nd; ++j) {
@@ -212,7 +212,7 @@ Expected<BootstrapGoodnessOfFit> bootstrap_goodness_of_fit(const PreparedStudy& 
 {
     if (!fit.converged)
         return Error{ErrorKind::not_converged, 0,
-                     "The goodness of fit needs a fit that converged"};
+                     "The goodness of fit needs a fit that converged", 2};
     if (options.replicates < 1)
         return Error{ErrorKind::bad_settings, 0, "The bootstrap needs at least one replicate"};
     const ModelSpec& spec = prepared.spec;
@@ -227,7 +227,7 @@ Expected<BootstrapGoodnessOfFit> bootstrap_goodness_of_fit(const PreparedStudy& 
         b.pearson = l.pearson;
         b.deviance = l.deviance;
     } catch (const numeric::NumericalStop& stop) {
-        return Error{ErrorKind::numerical_stop, 0, stop.message()};
+        return Error{ErrorKind::numerical_stop, 0, stop.message(), 2};
     }
     const Expected<CellProbabilities> cells = cell_probabilities(prepared, fit.estimate);
     if (!cells)
