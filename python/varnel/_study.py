@@ -64,6 +64,7 @@ class BinnedStudy:
     data_files: Dict[Tuple[str, str], str]
 
     def __init__(self, result: Any) -> None:
+        """Made by :func:`bin` from the library's result."""
         self.tables = result.tables
         self.labels = result.labels
         self.upper_bounds = result.upper_bounds
@@ -235,6 +236,7 @@ class Comparison:
     """
 
     def __init__(self, result: Any) -> None:
+        """Made by :func:`compare` from the library's result."""
         self._result = result
         self._tables: Dict[str, "pandas.DataFrame"] = {}
 
