@@ -14,12 +14,13 @@ import numbers
 import os
 from typing import TYPE_CHECKING, Any, List, Optional, Tuple, Union
 
-import numpy as np
-
 from . import _core
 from ._errors import VarnelError
 
+# NumPy and pandas are imported where they are used: importing the package
+# (as the stub generator of the build does) needs neither.
 if TYPE_CHECKING:  # pragma: no cover
+    import numpy as np
     import pandas
 
 REQUIRED = ("reader", "modality", "case", "truth", "rating")
@@ -103,6 +104,8 @@ def number_text(value: Any) -> str:
 def _names(series: "pandas.Series") -> List[str]:
     """Identifiers as texts; a missing one becomes empty, which the library
     refuses as the CSV reader refuses an empty field."""
+    import numpy as np
+
     names = []
     for v, m in zip(series.tolist(), series.isna().to_numpy(dtype=bool)):
         if m:
@@ -118,6 +121,8 @@ def _names(series: "pandas.Series") -> List[str]:
 
 def _text(value: Any) -> str:
     """A value of a mixed column as text, as a CSV field would hold it."""
+    import numpy as np
+
     if isinstance(value, str):
         return value
     if isinstance(value, (bool, np.bool_)):
@@ -130,10 +135,11 @@ def _text(value: Any) -> str:
     return str(value)
 
 
-def _values(series: "pandas.Series") -> Tuple[Any, Optional[np.ndarray]]:
+def _values(series: "pandas.Series") -> Tuple[Any, Optional["np.ndarray"]]:
     """A value column (truth, rating, localized) as the library takes it:
     float64 numbers, bool truth values or a list of texts, and a bool array
     marking the missing values (or None when there are none)."""
+    import numpy as np
     from pandas.api import types
 
     dtype = series.dtype

@@ -36,19 +36,25 @@ class _Line:
 
 
 class _Tqdm:
-    """A tqdm bar whose total grows as the library finds more fits to do."""
+    """A tqdm bar, made at the first report (its total known), whose total
+    grows as the library finds more fits to do."""
 
     def __init__(self, what: str, tqdm: type) -> None:
-        self._bar = tqdm(desc=what, total=0, unit="fit")
+        self._what = what
+        self._tqdm = tqdm
+        self._bar = None
 
     def __call__(self, done: int, total: int) -> None:
-        if total != self._bar.total:
+        if self._bar is None:
+            self._bar = self._tqdm(desc=self._what, total=total, unit="fit")
+        elif total != self._bar.total:
             self._bar.total = total
             self._bar.refresh()
         self._bar.update(done - self._bar.n)
 
     def close(self) -> None:
-        self._bar.close()
+        if self._bar is not None:
+            self._bar.close()
 
 
 @contextmanager

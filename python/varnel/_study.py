@@ -9,14 +9,13 @@ import os
 import warnings
 from typing import TYPE_CHECKING, Any, Dict, List, Optional, Sequence, Tuple, Union
 
-import numpy as np
-
 from . import _core, _options
 from ._cases import CaseInput, read_cases
 from ._options import Numbers
 from ._progress import Progress, reporter
 
 if TYPE_CHECKING:  # pragma: no cover
+    import numpy as np
     import pandas
 
 
@@ -26,7 +25,7 @@ def _frame(columns: Dict[str, Any]) -> "pandas.DataFrame":
     return pandas.DataFrame(columns)
 
 
-def _nullable(frame: "pandas.DataFrame", present: np.ndarray, columns: Dict[str, str]) -> None:
+def _nullable(frame: "pandas.DataFrame", present: "np.ndarray", columns: Dict[str, str]) -> None:
     """Columns whose value is missing in some rows: as pandas' nullable
     dtypes (columns maps name to dtype) with NA there; untouched when every
     row has a value."""
