@@ -153,8 +153,8 @@ void bind_cases(nb::module_& m)
             }();
             return take(std::move(cases));
         },
-        "source"_a, "reader"_a, "modality"_a, "case"_a, "truth"_a, "truth_missing"_a.none(), "rating"_a,
-        "rating_missing"_a.none(), "localized"_a.none(), "localized_missing"_a.none(),
+        "source"_a, "reader"_a, "modality"_a, "case"_a, "truth"_a, "truth_missing"_a.none(),
+        "rating"_a, "rating_missing"_a.none(), "localized"_a.none(), "localized_missing"_a.none(),
         nb::sig("def _make_cases(source: str, reader: list[str], modality: list[str], "
                 "case: list[str], truth: object, truth_missing: object, rating: object, "
                 "rating_missing: object, localized: object, localized_missing: object) "

@@ -1,6 +1,5 @@
 // The binning of a whole study into tables (varnel.bin) and the fits of every
 // table (varnel.fit_study), each one call of the library.
-#include <cmath>
 #include <limits>
 #include <string>
 #include <utility>
@@ -56,15 +55,16 @@ BinResult bin(const CaseStudy& cases, const study::BinningOptions& options)
     return r;
 }
 
-// The tables keyed by (reader, modality), reader-major as the library makes
-// them.
-nb::dict tables_of(const BinResult& r, const std::vector<std::string>& values)
+// Per-table values keyed by (reader, modality), reader-major as the library
+// makes the tables; value(i) gives table i's.
+template <class Value>
+nb::dict keyed(const BinResult& r, Value value)
 {
     nb::dict d;
     std::size_t i = 0;
     for (const std::string& reader : r.readers)
         for (const std::string& modality : r.modalities)
-            d[nb::make_tuple(to_str(reader), to_str(modality))] = to_str(values.at(i++));
+            d[nb::make_tuple(to_str(reader), to_str(modality))] = value(i++);
     return d;
 }
 
@@ -196,23 +196,28 @@ void bind_whole_study(nb::module_& m)
         .def_prop_ro("noloc_group", [](const BinResult& r) { return r.binned.binning.noloc_group; })
         .def_prop_ro("tables",
                      [](const BinResult& r) {
-                         nb::dict d;
-                         std::size_t i = 0;
-                         for (const std::string& reader : r.readers)
-                             for (const std::string& modality : r.modalities)
-                                 d[nb::make_tuple(to_str(reader), to_str(modality))] =
-                                     nb::cast(r.binned.tables.at(i++));
-                         return d;
+                         return keyed(r, [&](std::size_t i) {
+                             return nb::cast(r.binned.tables[i]);
+                         });
                      })
         .def_prop_ro("file_names",
-                     [](const BinResult& r) { return tables_of(r, r.binned.file_names); })
+                     [](const BinResult& r) {
+                         return keyed(r, [&](std::size_t i) {
+                             return to_str(r.binned.file_names[i]);
+                         });
+                     })
         .def_prop_ro("data_files",
-                     [](const BinResult& r) { return tables_of(r, r.binned.data_files); })
+                     [](const BinResult& r) {
+                         return keyed(r, [&](std::size_t i) {
+                             return to_str(r.binned.data_files[i]);
+                         });
+                     })
         .def_prop_ro("report", [](const BinResult& r) { return to_str(r.report); });
 
     m.def("_bin", &bin, "cases"_a, "options"_a,
           "The categories and tables of the study (study::bin_study).");
-    m.def("_fit_study", &fit_study, "input"_a, "binning"_a, "fit"_a, "threads"_a, "progress"_a.none(),
+    m.def("_fit_study", &fit_study, "input"_a, "binning"_a, "fit"_a, "threads"_a,
+          "progress"_a.none(),
           nb::sig("def _fit_study(input: CaseStudy | list[str], binning: _BinningOptions, "
                   "fit: _TableFitOptions, threads: int, progress: object) "
                   "-> tuple[dict[str, object], int, int]"),

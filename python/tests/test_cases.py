@@ -144,7 +144,8 @@ def test_faulty_rows_are_named_as_the_command_names_them(fault, varnel_study, tm
     assert (e.kind, e.status, e.number) == ("bad_input", 1, 0)
     path = write_csv(frame, tmp_path / "faulty.csv")
     stderr = varnel_study.run("compare", path, "--fom", "wilcoxon", status=1).stderr.decode()
-    assert stderr == f"varnel-study: {path}:{row + 1}: " + what.format(place=f"line {first + 1}") + "\n"
+    line = what.format(place=f"line {first + 1}")
+    assert stderr == f"varnel-study: {path}:{row + 1}: {line}\n"
 
 
 def test_missing_values_and_numbers_in_value_columns():
@@ -168,7 +169,8 @@ def test_missing_values_and_numbers_in_value_columns():
             variant = variant.copy()
             variant[column] = variant[column].astype(object)
             variant.loc[0, column] = value
-            with pytest.raises(varnel.VarnelError, match="^" + re.escape(f"DataFrame: {message}")):
+            expected = "^" + re.escape(f"DataFrame: {message}")
+            with pytest.raises(varnel.VarnelError, match=expected):
                 varnel.read_cases(variant)
 
 
