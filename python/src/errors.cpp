@@ -17,13 +17,18 @@ const char* kind_name(ErrorKind kind)
     case ErrorKind::empty_target: return "empty_target";
     case ErrorKind::bad_settings: return "bad_settings";
     case ErrorKind::numerical_stop: return "numerical_stop";
+    case ErrorKind::not_converged: return "not_converged";
+    case ErrorKind::bad_input: return "bad_input";
+    case ErrorKind::failed_fit: return "failed_fit";
+    case ErrorKind::write_failed: return "write_failed";
+    case ErrorKind::cancelled: return "cancelled";
     }
     return "unknown";
 }
 
-// The console program's exit status for an error: 2 for a numerical stop
-// inside the fit, 1 for everything the input is to blame for.
-int exit_status(ErrorKind kind) { return kind == ErrorKind::numerical_stop ? 2 : 1; }
+// The exit status a program ends with for an error: the error's own, and 2
+// for a numerical stop inside the fit wherever it was raised.
+int exit_status(const Error& e) { return e.kind == ErrorKind::numerical_stop ? 2 : e.status; }
 
 }  // namespace
 
@@ -65,7 +70,7 @@ void bind_errors(nb::module_&)
             try {
                 nb::object type = nb::module_::import_("varnel._errors").attr("VarnelError");
                 nb::object error = type(to_str(e.message), e.number, kind_name(e.kind),
-                                        exit_status(e.kind));
+                                        exit_status(e));
                 PyErr_SetObject(type.ptr(), error.ptr());
             } catch (nb::python_error& raised) {
                 raised.restore();

@@ -10,4 +10,9 @@ NB_MODULE(_core, m)
     varnel::python::bind_errors(m);
     varnel::python::bind_study(m);
     varnel::python::bind_fit(m);
+    varnel::python::bind_cases(m);
+    varnel::python::bind_options(m);
+    varnel::python::bind_whole_study(m);
+    varnel::python::bind_compare(m);
+    varnel::python::bind_power(m);
 }

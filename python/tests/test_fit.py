@@ -97,7 +97,11 @@ def test_stubs_and_marker_are_installed():
     for name in ["class Study", "class FitResult", "class Parameters", "class Curves",
                  "def read_study(path: str | os.PathLike[str]) -> Study",
                  "def fit(study: Study, criterion: float = 0.001",
-                 "def covariance(self) -> Annotated[NDArray[numpy.float64]"]:
+                 "def covariance(self) -> Annotated[NDArray[numpy.float64]",
+                 "class CaseStudy", "def readers(self) -> list[str]",
+                 "class ModalityComponents", "class ReferenceComponents",
+                 "def __init__(self, *, var: float, cov2: float, var_r: float, "
+                 "mean_psi: float | None = None, pilot_cases: int) -> None"]:
         assert name in stub, name
 
 

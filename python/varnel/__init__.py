@@ -10,29 +10,57 @@ One table of counts (one observer in one reading condition) at a time::
     result.covariance                                     # of (mu, sigma, boundaries)
     print(result.report())                                # the console program's output file
 
-The numbers are those of the console program ``varnel`` with the same
-answers; errors of the data are raised as :class:`VarnelError` (a
-``ValueError``) with the console program's number and text.
+Whole reader studies from per-case ratings (a pandas DataFrame with the
+columns reader, modality, case, truth, rating and optionally localized, or
+the path of such a CSV file), as ``varnel-study`` makes them::
+
+    cases = pandas.read_csv("cases.csv")
+    varnel.bin(cases).tables                  # one Study per (reader, modality)
+    varnel.fit_study(cases)                   # every table fitted: a DataFrame
+    result = varnel.compare(cases, fom="wilcoxon", reference="algorithm")
+    result.reference                          # readers - algorithm, with intervals
+    print(result.report())                    # the command's text report
+
+The numbers are those of the console program ``varnel`` and of
+``varnel-study`` with the same input and options; errors of the data are
+raised as :class:`VarnelError` (a ``ValueError``) with the programs' number
+and text.
 """
 
 from ._errors import VarnelError
 from ._core import (
+    CaseStudy,
     Curves,
     FitResult,
+    ModalityComponents,
     Parameters,
+    ReferenceComponents,
     Study,
     fit,
     read_study,
 )
 from ._core import version as __version__
+from ._cases import read_cases
+from ._power import power
+from ._study import BinnedStudy, Comparison, bin, compare, fit_study
 
 __all__ = [
+    "BinnedStudy",
+    "CaseStudy",
+    "Comparison",
     "Curves",
     "FitResult",
+    "ModalityComponents",
     "Parameters",
+    "ReferenceComponents",
     "Study",
     "VarnelError",
     "__version__",
+    "bin",
+    "compare",
     "fit",
+    "fit_study",
+    "power",
+    "read_cases",
     "read_study",
 ]

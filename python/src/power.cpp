@@ -1,0 +1,240 @@
+// varnel.power: the power of each significance test for planned numbers of
+// readers and cases, or the cases that reach a target power, from variance
+// components (varnel/power.h).
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include <nanobind/stl/optional.h>
+#include <nanobind/stl/string.h>
+#include <nanobind/stl/variant.h>
+#include <nanobind/stl/vector.h>
+
+#include "bindings.h"
+#include "varnel/power.h"
+
+namespace varnel::python {
+
+namespace {
+
+using namespace nb::literals;
+using power::AnalysisPower;
+using power::ModalityComponents;
+using power::ReferenceComponents;
+
+using Components = std::variant<ModalityComponents, ReferenceComponents>;
+
+const char* status_name(power::PowerStatus status)
+{
+    switch (status) {
+    case power::PowerStatus::ok: return "ok";
+    case power::PowerStatus::zero_denominator: return "zero_denominator";
+    case power::PowerStatus::undefined_component: return "undefined_component";
+    }
+    return "unknown";
+}
+
+// The columns of one analysis's power, added to a frame and filled row by row.
+struct AnalysisColumns {
+    std::vector<std::string>& analysis;
+    std::vector<std::string>& statistic;
+    std::vector<double>&power, &lambda, &ndf, &ddf, &critical_value, &denominator;
+    std::vector<std::string>&status, &reason;
+
+    static AnalysisColumns add(Frame& f)
+    {
+        return {f.text("analysis"),       f.text("statistic"), f.number("power"),
+                f.number("lambda"),       f.number("ndf"),     f.number("ddf"),
+                f.number("critical_value"), f.number("denominator"), f.text("status"),
+                f.text("reason")};
+    }
+    void push(const AnalysisPower& a)
+    {
+        analysis.emplace_back(power::analysis_key(a.analysis));
+        statistic.push_back(a.statistic);
+        power.push_back(a.power);
+        lambda.push_back(a.lambda);
+        ndf.push_back(a.ndf);
+        ddf.push_back(a.ddf);
+        critical_value.push_back(a.critical_value);
+        denominator.push_back(a.denominator);
+        status.push_back(status_name(a.status));
+        reason.push_back(a.reason);
+    }
+};
+
+power::Plan plan_of(int readers, int cases, int modalities, double alpha,
+                    std::optional<double> effect)
+{
+    power::Plan plan;
+    plan.readers = readers;
+    plan.cases = cases;
+    plan.modalities = modalities;
+    plan.alpha = alpha;
+    plan.effect = effect;
+    return plan;
+}
+
+// The power of every analysis for each number of readers and of cases
+// (readers-major).
+nb::dict plan_power(const Components& components, const std::vector<int>& readers,
+                    const std::vector<int>& cases, int modalities, double alpha,
+                    std::optional<double> effect)
+{
+    Frame f;
+    auto& readers_column = f.integer("readers");
+    auto& cases_column = f.integer("cases");
+    auto& modalities_column = f.integer("modalities");
+    auto& alpha_column = f.number("alpha");
+    auto& effect_column = f.number("effect");
+    auto& sum_squares = f.number("effect_sum_squares");
+    auto& case_ratio = f.number("case_ratio");
+    AnalysisColumns columns = AnalysisColumns::add(f);
+    for (int j : readers)
+        for (int k : cases) {
+            const power::Plan plan = plan_of(j, k, modalities, alpha, effect);
+            const power::PlanPower p = take(std::visit(
+                [&](const auto& c) { return power::plan_power(c, plan); }, components));
+            for (const AnalysisPower& a : p.analyses) {
+                readers_column.push_back(p.readers);
+                cases_column.push_back(p.cases);
+                modalities_column.push_back(p.modalities);
+                alpha_column.push_back(p.alpha);
+                effect_column.push_back(p.effect);
+                sum_squares.push_back(p.effect_sum_squares);
+                case_ratio.push_back(p.case_ratio);
+                columns.push(a);
+            }
+        }
+    return f.columns();
+}
+
+// The smallest number of cases reaching the target power, for each number
+// of readers and each analysis; the hidden column _reached marks the rows
+// whose `cases` was found.
+nb::dict cases_for_power(const Components& components, const std::vector<int>& readers,
+                         int modalities, double alpha, std::optional<double> effect,
+                         double target_power, int max_cases)
+{
+    Frame f;
+    auto& readers_column = f.integer("readers");
+    auto& target_column = f.number("target_power");
+    auto& cases_column = f.integer("cases");
+    AnalysisColumns columns = AnalysisColumns::add(f);
+    auto& max_column = f.integer("max_cases");
+    auto& monotone = f.flag("monotone");
+    auto& note = f.text("note");
+    auto& reached = f.flag("_reached");
+    for (int j : readers) {
+        const power::Plan plan = plan_of(j, 0, modalities, alpha, effect);
+        const std::vector<power::CasesForPower> found = take(std::visit(
+            [&](const auto& c) {
+                return power::cases_for_power(c, plan, target_power, max_cases);
+            },
+            components));
+        for (const power::CasesForPower& c : found) {
+            readers_column.push_back(c.readers);
+            target_column.push_back(c.target_power);
+            cases_column.push_back(c.cases.value_or(0));
+            columns.push(c.power);
+            max_column.push_back(c.max_cases);
+            monotone.push_back(c.monotone);
+            note.push_back(c.note);
+            reached.push_back(c.cases.has_value());
+        }
+    }
+    return f.columns();
+}
+
+constexpr const char* modality_doc =
+    R"doc(Variance components of a comparison of two or more modalities (the
+Obuchowski-Rockette model), for a pilot study of ``pilot_cases`` cases, as
+the compare report prints them.
+
+Args:
+    var: Var, the error variance of a reader's FOM in one modality.
+    cov1: Cov1, the covariance for the same reader in different modalities.
+    cov2: Cov2, for different readers in the same modality.
+    cov3: Cov3, for different readers in different modalities.
+    var_tr: VarTR, the modality x reader variance component (0 or more).
+    modality_means: the pilot's reader-averaged FOM per modality: the effect
+        to detect when :func:`power` is given none (empty: give the effect).
+    pilot_cases: K*, the cases the covariances were estimated on (2 or more).
+
+A pilot with one reader leaves Cov2, Cov3 and VarTR undefined: give NaN,
+and the analyses that need them say so instead of giving a number.)doc";
+
+constexpr const char* reference_doc =
+    R"doc(Variance components of a reference reader (e.g. an algorithm) against the
+other readers in one modality, from psi_j = FOM_j - FOM_reference, for a
+pilot study of ``pilot_cases`` cases.
+
+Args:
+    var: Var_psi, the jackknife variance of a reader's psi.
+    cov2: Cov2_psi, the covariance of the psi of two different readers.
+    var_r: VarR_psi, the reader variance component of psi (0 or more).
+    mean_psi: the pilot's mean psi: the effect to detect when :func:`power`
+        is given none.
+    pilot_cases: K*, 2 or more.)doc";
+
+}  // namespace
+
+void bind_power(nb::module_& m)
+{
+    nb::class_<ModalityComponents>(m, "ModalityComponents", modality_doc)
+        .def(
+            "__init__",
+            [](ModalityComponents* self, double var, double cov1, double cov2, double cov3,
+               double var_tr, std::vector<double> modality_means, int pilot_cases) {
+                new (self) ModalityComponents{var,    cov1, cov2, cov3, var_tr,
+                                              std::move(modality_means), pilot_cases};
+            },
+            nb::kw_only(), "var"_a, "cov1"_a, "cov2"_a, "cov3"_a, "var_tr"_a,
+            "modality_means"_a = std::vector<double>(), "pilot_cases"_a,
+            "Makes the components; see the class documentation.")
+        .def_rw("var", &ModalityComponents::var, "Var.")
+        .def_rw("cov1", &ModalityComponents::cov1, "Cov1.")
+        .def_rw("cov2", &ModalityComponents::cov2, "Cov2.")
+        .def_rw("cov3", &ModalityComponents::cov3, "Cov3.")
+        .def_rw("var_tr", &ModalityComponents::var_tr, "VarTR.")
+        .def_rw("modality_means", &ModalityComponents::modality_means,
+                "The pilot's reader-averaged FOM per modality.")
+        .def_rw("pilot_cases", &ModalityComponents::pilot_cases, "K*.")
+        .def("__repr__", [](const ModalityComponents& c) {
+            return nb::str("ModalityComponents(var={!r}, cov1={!r}, cov2={!r}, cov3={!r}, "
+                           "var_tr={!r}, modality_means={!r}, pilot_cases={})")
+                .format(c.var, c.cov1, c.cov2, c.cov3, c.var_tr, nb::cast(c.modality_means),
+                        c.pilot_cases);
+        });
+
+    nb::class_<ReferenceComponents>(m, "ReferenceComponents", reference_doc)
+        .def(
+            "__init__",
+            [](ReferenceComponents* self, double var, double cov2, double var_r,
+               std::optional<double> mean_psi, int pilot_cases) {
+                new (self) ReferenceComponents{var, cov2, var_r, mean_psi, pilot_cases};
+            },
+            nb::kw_only(), "var"_a, "cov2"_a, "var_r"_a, "mean_psi"_a = nb::none(),
+            "pilot_cases"_a, "Makes the components; see the class documentation.")
+        .def_rw("var", &ReferenceComponents::var, "Var_psi.")
+        .def_rw("cov2", &ReferenceComponents::cov2, "Cov2_psi.")
+        .def_rw("var_r", &ReferenceComponents::var_r, "VarR_psi.")
+        .def_rw("mean_psi", &ReferenceComponents::mean_psi, "The pilot's mean psi, or None.")
+        .def_rw("pilot_cases", &ReferenceComponents::pilot_cases, "K*.")
+        .def("__repr__", [](const ReferenceComponents& c) {
+            return nb::str("ReferenceComponents(var={!r}, cov2={!r}, var_r={!r}, "
+                           "mean_psi={!r}, pilot_cases={})")
+                .format(c.var, c.cov2, c.var_r, nb::cast(c.mean_psi), c.pilot_cases);
+        });
+
+    m.def("_plan_power", &plan_power, "components"_a, "readers"_a, "cases"_a, "modalities"_a,
+          "alpha"_a, "effect"_a.none(),
+          "The power of every analysis at each planned size (power::plan_power).");
+    m.def("_cases_for_power", &cases_for_power, "components"_a, "readers"_a, "modalities"_a,
+          "alpha"_a, "effect"_a.none(), "target_power"_a, "max_cases"_a,
+          "The cases that reach the target power (power::cases_for_power).");
+}
+
+}  // namespace varnel::python
