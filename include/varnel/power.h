@@ -308,6 +308,7 @@ std::string format_power_csv(const PowerResult& result);
 //   smallest_cases: [{readers, analysis, target_power, cases (null: not
 //     reached), reached, monotone, note, power (analysis object at cases, or
 //     at max_cases when not reached)}],
+//   note: what the powers rest on (as under the text report's tables),
 // analysis object: {analysis, statistic ("F" or "chi2"), power, lambda, ndf,
 //   ddf, critical_value, denominator, status ("ok", "zero_denominator",
 //   "undefined_component"), reason}.
