@@ -15,11 +15,12 @@
 //   power_check [STUDIES [SEED]]
 //
 // With "spread", how far the components of a small pilot move the
-// prediction: the rejection rate of STUDIES planned studies (wilcoxon) is set
+// prediction: the rejection rate of STUDIES planned studies (FOM wilcoxon
+// unless named) is set
 // against the predictions from PILOTS pilots of 5 readers x 100 cases and of
 // 10 readers x 200 cases each (the effect fed to them is the planned
 // studies' mean difference, as above), as percentiles of the predictions.
-//   power_check spread [PILOTS [STUDIES [SEED]]]
+//   power_check spread [PILOTS [STUDIES [SEED [FOM]]]]
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -186,9 +187,8 @@ double quantile(const std::vector<double>& sorted, double q)
 }
 
 // The spread of the predictions from small pilots (see the top).
-int spread(int pilots, int studies, std::uint64_t seed)
+int spread(int pilots, int studies, std::uint64_t seed, const char* fom)
 {
-    const char* fom = "wilcoxon";
     const Scenario scenarios[] = {
         {"modalities", false, 10, 200, 2.1},
         {"reference", true, 10, 200, 2.2},
@@ -200,9 +200,9 @@ int spread(int pilots, int studies, std::uint64_t seed)
     std::printf("FOM %s; planned studies of 10 readers x 200 cases: %d studies, %d pilots per "
                 "size; alpha %.2f; seed %llu\n",
                 fom, studies, pilots, alpha, static_cast<unsigned long long>(seed));
-    std::printf("%-11s %-15s %-14s %-9s %-7s %-7s %-7s %-7s %-7s %s\n", "comparison",
-                "effect", "rate (SE)", "pilot", "p10", "p25", "median", "p75", "p90",
-                "within 0.1");
+    std::printf("%-11s %-8s %-15s %-14s %-9s %-7s %-7s %-7s %-7s %-7s %s\n", "comparison",
+                "studies", "effect", "rate (SE)", "pilot", "p10", "p25", "median", "p75", "p90",
+                "within 0.1 (pilots)");
     for (const Scenario& s : scenarios) {
         int analysed = 0, rejected = 0;
         double sum = 0.0;
@@ -241,8 +241,8 @@ int spread(int pilots, int studies, std::uint64_t seed)
             std::snprintf(effect_text, sizeof effect_text, "%.4f", effect);
             std::snprintf(rate_text, sizeof rate_text, "%.3f (%.3f)", rate, rate_se);
             std::snprintf(pilot_text, sizeof pilot_text, "%d x %d", size.readers, size.cases);
-            std::printf("%-11s %-15s %-14s %-9s %-7.3f %-7.3f %-7.3f %-7.3f %-7.3f %.2f of %zu\n",
-                        s.name, effect_text, rate_text, pilot_text, quantile(predictions, 0.1),
+            std::printf("%-11s %-8d %-15s %-14s %-9s %-7.3f %-7.3f %-7.3f %-7.3f %-7.3f %.2f of %zu\n",
+                        s.name, analysed, effect_text, rate_text, pilot_text, quantile(predictions, 0.1),
                         quantile(predictions, 0.25), quantile(predictions, 0.5),
                         quantile(predictions, 0.75), quantile(predictions, 0.9),
                         double(near) / predictions.size(), predictions.size());
@@ -260,12 +260,13 @@ int main(int argc, char** argv)
         const int pilots = argc > 2 ? std::atoi(argv[2]) : 1000;
         const int studies = argc > 3 ? std::atoi(argv[3]) : 500;
         const std::uint64_t seed = argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 1;
-        if (pilots < 1 || studies < 2) {
+        const char* fom = argc > 5 ? argv[5] : "wilcoxon";
+        if (pilots < 1 || studies < 2 || !mrmc::parse_fom(fom)) {
             std::fprintf(stderr, "usage: power_check spread [PILOTS (1 or more) [STUDIES (2 or "
-                                 "more) [SEED]]]\n");
+                                 "more) [SEED [FOM]]]]\n");
             return 1;
         }
-        return spread(pilots, studies, seed);
+        return spread(pilots, studies, seed, fom);
     }
     const int studies = argc > 1 ? std::atoi(argv[1]) : 500;
     const std::uint64_t seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1;

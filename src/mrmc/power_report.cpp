@@ -207,24 +207,64 @@ std::string effect_text(const PowerResult& r)
     return out + "\n";
 }
 
+// How far the components of small pilots move a prediction, measured by
+// `power_check spread 1000 500 1 FOM` (1,000 pilots of each size, 500 planned
+// studies of 10 readers x 200 cases for the true rejection rate): the rate,
+// and the 10th and 90th percentiles of the predictions from pilots of 5
+// readers x 100 cases and of 10 readers x 200 cases.
+struct SpreadFigures {
+    const char* fom;
+    bool reference;
+    double rate, small_p10, small_p90, medium_p10, medium_p90;
+};
+constexpr SpreadFigures spread_figures[] = {
+    {"wilcoxon", false, 0.82, 0.50, 1.00, 0.58, 0.98},
+    {"wilcoxon", true, 0.69, 0.46, 0.96, 0.52, 0.87},
+    {"model-alroc", false, 0.84, 0.52, 1.00, 0.62, 0.99},
+    {"model-alroc", true, 0.77, 0.52, 0.98, 0.59, 0.92},
+};
+
+// The measured spread for the result: model-alroc's for a model-based FOM,
+// else wilcoxon's.
+const SpreadFigures& spread_of(const PowerResult& r)
+{
+    const bool model = r.fom && mrmc::is_model_based(*r.fom);
+    for (const SpreadFigures& f : spread_figures)
+        if (f.reference == r.reference() && (std::string(f.fom) == "model-alroc") == model)
+            return f;
+    return spread_figures[0];
+}
+
 // What the printed powers rest on, with the figures measured by simulation
-// (bench/power_check and `power_check spread`; the README gives them in full).
+// (the README gives them in full).
 std::string caveat(const PowerResult& r)
 {
-    const std::string spread =
-        r.reference()
-            ? "a study whose true power was 0.69 was predicted 0.46 to 0.96 (10th to 90th "
-              "percentile of 1,000 pilots; 10 readers x 200 cases: 0.52 to 0.87)"
-            : "a study whose true power was 0.82 was predicted 0.50 to 1.00 (10th to 90th "
-              "percentile of 1,000 pilots; 10 readers x 200 cases: 0.58 to 0.98)";
+    const SpreadFigures& f = spread_of(r);
+    char spread[256];
+    std::snprintf(spread, sizeof spread,
+                  "from pilots of 5 readers x 100 cases, a study whose true power was %.2f was "
+                  "predicted %.2f to %.2f (10th to 90th percentile of 1,000 pilots; 10 readers "
+                  "x 200 cases: %.2f to %.2f)",
+                  f.rate, f.small_p10, f.small_p90, f.medium_p10, f.medium_p90);
     return std::string("The powers take these components as the true ones") +
            (r.fom ? " (the pilot's estimates)" : "") +
            ". Those of random readers rest most on " + (r.reference() ? "VarR_psi" : "VarTR") +
            ", which a pilot of few readers estimates poorly, and on the F approximation with "
-           "Hillis's ddf. By simulation (wilcoxon; README, power section): with components "
-           "from a 300-reader pilot the predictions lay within 2 standard errors of the "
-           "rejection rates of 500 simulated studies; with components from pilots of 5 readers "
-           "x 100 cases, " + spread + ".";
+           "Hillis's ddf. By simulation (" + f.fom + "; README, power section): with "
+           "components from a 300-reader pilot the predictions lay within 2 standard errors "
+           "of the rejection rates of 500 simulated studies; " + spread + ".";
+}
+
+// The picture's short form of the note.
+std::string caveat_line(const PowerResult& r)
+{
+    const SpreadFigures& f = spread_of(r);
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "Powers take the components as true: from 5-reader pilots a true %.2f was "
+                  "predicted %.2f to %.2f (README).",
+                  f.rate, f.small_p10, f.small_p90);
+    return line;
 }
 
 // Text broken at blanks into lines of at most `width` characters (a longer
@@ -569,8 +609,7 @@ std::string format_power_svg(const PowerResult& r, std::optional<Analysis> analy
     for (int j : unreached)
         pic.notes.push_back(counted(std::size_t(j), "reader", "readers") + ": target not reached within " +
                             std::to_string(r.max_cases) + " cases.");
-    pic.notes.push_back(std::string("The powers take the components as true; random readers rest on ") +
-                        (r.reference() ? "VarR_psi" : "VarTR") + " (see the text report's note).");
+    pic.notes.push_back(caveat_line(r));
     return plot::render_power_curves_svg(pic);
 }
 
