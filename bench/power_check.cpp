@@ -241,9 +241,11 @@ int spread(int pilots, int studies, std::uint64_t seed, const char* fom)
             std::snprintf(effect_text, sizeof effect_text, "%.4f", effect);
             std::snprintf(rate_text, sizeof rate_text, "%.3f (%.3f)", rate, rate_se);
             std::snprintf(pilot_text, sizeof pilot_text, "%d x %d", size.readers, size.cases);
-            std::printf("%-11s %-8d %-15s %-14s %-9s %-7.3f %-7.3f %-7.3f %-7.3f %-7.3f %.2f of %zu\n",
-                        s.name, analysed, effect_text, rate_text, pilot_text, quantile(predictions, 0.1),
-                        quantile(predictions, 0.25), quantile(predictions, 0.5),
+            std::printf("%-11s %-8d %-15s %-14s %-9s %-7.3f %-7.3f %-7.3f %-7.3f %-7.3f "
+                        "%.2f of %zu\n",
+                        s.name, analysed, effect_text, rate_text, pilot_text,
+                        quantile(predictions, 0.1), quantile(predictions, 0.25),
+                        quantile(predictions, 0.5),
                         quantile(predictions, 0.75), quantile(predictions, 0.9),
                         double(near) / predictions.size(), predictions.size());
             std::fflush(stdout);

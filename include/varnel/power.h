@@ -274,7 +274,8 @@ struct PowerResult {
 Expected<PowerResult> power(const study::CaseStudy& pilot, const PowerOptions& options);
 
 // The same from components given directly (options.pilot and
-// reference_modality are not used).
+// reference_modality are not used, but for the name of the reference reader,
+// options.pilot.analysis.reference_reader, which the reports show).
 Expected<PowerResult> power(const ModalityComponents& components, const PowerOptions& options);
 Expected<PowerResult> power(const ReferenceComponents& components, const PowerOptions& options);
 

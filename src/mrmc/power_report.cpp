@@ -158,6 +158,8 @@ std::string pilot_text(const PowerResult& r)
                std::to_string(r.pilot_normal_cases) + " normal, " +
                std::to_string(r.pilot_target_cases) + " target)\n";
     }
+    if (!r.fom && !r.reference_reader.empty())
+        out += "Reference reader: " + r.reference_reader + "\n";
     out += "Components (K* = " + std::to_string(r.pilot_cases) + " pilot cases)\n";
     std::vector<std::pair<std::string, double>> values;
     if (r.reference()) {
@@ -298,7 +300,8 @@ std::string cases_text(const PowerResult& r, Analysis a)
     std::vector<Row> rows{table_heading(a)};
     for (const PlanPower& p : r.powers)
         for (const AnalysisPower& x : p.analyses)
-            if (x.analysis == a) rows.push_back(analysis_row(p.readers, std::to_string(p.cases), x));
+            if (x.analysis == a)
+                rows.push_back(analysis_row(p.readers, std::to_string(p.cases), x));
     return format_table(rows, "  ");
 }
 
@@ -440,10 +443,10 @@ std::vector<int> unique_readers(const PowerResult& r)
 
 std::string title_of(const PowerResult& r)
 {
-    std::string t = r.reference() ? "Power: readers against " +
-                                        (r.reference_reader.empty() ? std::string("a reference reader")
-                                                                    : r.reference_reader)
-                                  : std::string("Power: comparison of modalities");
+    std::string t = "Power: comparison of modalities";
+    if (r.reference())
+        t = "Power: readers against " +
+            (r.reference_reader.empty() ? std::string("a reference reader") : r.reference_reader);
     if (r.fom)
         t += " \xe2\x80\x94 " +
              (r.source.empty() ? std::string("pilot")
@@ -461,7 +464,8 @@ std::string format_power_text(const PowerResult& r)
     out += pilot_text(r);
     out += effect_text(r);
     out += "Planned study: ";
-    out += r.reference() ? std::string("one modality") : counted(r.modalities, "modality", "modalities");
+    out += r.reference() ? std::string("one modality")
+                         : counted(r.modalities, "modality", "modalities");
     out += ", alpha " + short_number(r.alpha) +
            ", normal and target cases in the pilot's ratio\n";
     if (r.target_power)
@@ -589,7 +593,8 @@ std::string format_power_svg(const PowerResult& r, std::optional<Analysis> analy
                 else
                     unreached.push_back(j);
             }
-        for (int k : curve_cases(lo, hi, marked)) c.points.push_back({double(k), power_at(r, a, j, k)});
+        for (int k : curve_cases(lo, hi, marked))
+            c.points.push_back({double(k), power_at(r, a, j, k)});
         for (int k : marked)
             if (k >= lo && k <= hi) c.marks.push_back({double(k), power_at(r, a, j, k)});
         pic.curves.push_back(std::move(c));
@@ -607,8 +612,9 @@ std::string format_power_svg(const PowerResult& r, std::optional<Analysis> analy
     pic.notes.push_back(r.target_power ? "Marks: the smallest number of cases reaching the target."
                                        : "Marks: the planned numbers of cases.");
     for (int j : unreached)
-        pic.notes.push_back(counted(std::size_t(j), "reader", "readers") + ": target not reached within " +
-                            std::to_string(r.max_cases) + " cases.");
+        pic.notes.push_back(counted(std::size_t(j), "reader", "readers") +
+                            ": target not reached within " + std::to_string(r.max_cases) +
+                            " cases.");
     pic.notes.push_back(caveat_line(r));
     return plot::render_power_curves_svg(pic);
 }

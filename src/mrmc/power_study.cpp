@@ -215,6 +215,7 @@ Expected<PowerResult> power(const ReferenceComponents& components, const PowerOp
     if (auto e = check_options(options, true)) return *e;
     PowerResult result;
     result.reference_components = components;
+    result.reference_reader = options.pilot.analysis.reference_reader.value_or("");
     return planned(components, options, std::move(result));
 }
 

@@ -231,6 +231,48 @@ TEST(PowerCall, ModelBasedPilotRunsCompareWithItsRunControl)
     EXPECT_EQ(stopped.error().kind, ErrorKind::cancelled);
 }
 
+// Three modalities without a given effect: the pilot's means (no single
+// difference, d undefined), their sum of squared deviations in lambda.
+TEST(PowerCall, PilotMeansOfThreeModalities)
+{
+    case_sim::Design d;
+    d.readers = 4;
+    d.modalities = 3;
+    d.normal_cases = 40;
+    d.target_cases = {40};
+    d.targets = {{{1.2, 1.0, 0.0}}, {{1.5, 1.0, 0.0}}, {{1.9, 1.0, 0.0}}};
+    d.variance = {0.05, 0.2, 0.05, 0.0, 0.0};
+    d.seed = 7;
+    const case_sim::Simulation sim = case_sim::simulate(d);
+    ASSERT_TRUE(sim.error.empty()) << sim.error;
+    PowerOptions o = wilcoxon_options();
+    o.readers = {6};
+    o.cases = {100};
+    const PowerResult r = planned(mrmc_test::parse_cases(case_sim::csv_text(sim), "three.csv"), o);
+    ASSERT_EQ(r.modality_components->modality_means.size(), 3u);
+    EXPECT_EQ(r.modalities, 3);
+    EXPECT_TRUE(std::isnan(r.effect));
+    const std::vector<double>& tau = r.modality_components->modality_means;
+    const double mean = (tau[0] + tau[1] + tau[2]) / 3;
+    double ss = 0.0;
+    for (double t : tau) ss += (t - mean) * (t - mean);
+    EXPECT_NEAR(r.effect_sum_squares, ss, 1e-15);
+    const power::AnalysisPower& rr = r.powers.at(0).analyses.at(0);
+    EXPECT_EQ(rr.ndf, 2.0);
+    EXPECT_NEAR(rr.lambda, 6 * ss / rr.denominator, 1e-12);
+    EXPECT_NE(power::format_power_text(r).find("Effect: the pilot's modality means (sum of "
+                                               "squared deviations"),
+              std::string::npos);
+    EXPECT_TRUE(nlohmann::json::parse(power::format_power_json(r)).at("effect").is_null());
+
+    // Planning for two of them needs the difference.
+    o.modalities = 2;
+    auto two = power::power(mrmc_test::parse_cases(case_sim::csv_text(sim), "three.csv"), o);
+    ASSERT_FALSE(two);
+    EXPECT_NE(two.error().message.find("for 2 modalities give the difference"), std::string::npos)
+        << two.error().message;
+}
+
 // A refit that does not converge ends the planning with status 2 (the Van
 // Dyke study's model-based analysis stops so).
 TEST(PowerCall, FailedRefitIsStatusTwo)

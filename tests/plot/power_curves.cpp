@@ -61,7 +61,9 @@ plot::PowerCurvesPlot two_curves()
     p.cases_max = 190;
     p.target = 0.8;
     p.curves = {{"5 readers", {{20, 0.2}, {100, 0.5}, {190, 0.7}}, {{100, 0.5}}},
-                {"10 readers \"a\"", {{20, 0.3}, {100, 0.85}, {190, 0.95}}, {{100, 0.85}, {190, 0.95}}}};
+                {"10 readers \"a\"",
+                 {{20, 0.3}, {100, 0.85}, {190, 0.95}},
+                 {{100, 0.85}, {190, 0.95}}}};
     p.notes = {"first note", "second note"};
     return p;
 }
@@ -177,7 +179,8 @@ TEST(PowerCurves, PictureOfASearch)
 
     bool unreached = false;
     for (const Element& n : plotcheck::with_class(all, "note"))
-        unreached = unreached || n.text.rfind("2 readers: target not reached within 100000", 0) == 0;
+        unreached =
+            unreached || n.text.rfind("2 readers: target not reached within 100000", 0) == 0;
     EXPECT_TRUE(unreached);
 }
 

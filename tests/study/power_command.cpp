@@ -61,8 +61,8 @@ TEST(PowerCommand, VanDykeNeeds163Cases)
     TempDir dir;
     const std::vector<std::string> plan{"--readers", "5:10:5", "--effect", "0.0438", "--power",
                                         "0.8", "--format", "csv"};
-    const auto pilot = run(study_exe, joined({"power", vandyke.string(), "--fom", "wilcoxon"}, plan),
-                           dir.path());
+    const auto pilot =
+        run(study_exe, joined({"power", vandyke.string(), "--fom", "wilcoxon"}, plan), dir.path());
     ASSERT_EQ(pilot.status, 0) << pilot.err;
     const auto from_file = random_random_cases(pilot.out);
     EXPECT_EQ(from_file.at(10), "163");
@@ -127,7 +127,8 @@ TEST(PowerCommand, ReferenceReader)
     TempDir dir;
     const auto r = run(study_exe,
                        {"power", vandyke.string(), "--fom", "wilcoxon", "--reference", "R1",
-                        "--modality", "M1", "--readers", "10", "--cases", "100", "--effect", "0.03"},
+                        "--modality", "M1", "--readers", "10", "--cases", "100", "--effect",
+                        "0.03"},
                        dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Power of a comparison of readers with a reference reader\n"),
@@ -137,15 +138,21 @@ TEST(PowerCommand, ReferenceReader)
     EXPECT_NE(r.out.find("rest most on VarR_psi"), std::string::npos);
 
     // The same from given components of a reference reader.
-    const auto given = run(study_exe,
-                           {"power", "--var-psi", "6e-4", "--cov2-psi", "2e-4", "--var-r-psi",
-                            "1e-3", "--pilot-cases", "114", "--readers", "10", "--cases", "100",
-                            "--effect", "0.03", "--format", "csv"},
-                           dir.path());
+    const std::vector<std::string> psi{"power",         "--var-psi", "6e-4", "--cov2-psi",
+                                       "2e-4",          "--var-r-psi", "1e-3", "--pilot-cases",
+                                       "114",           "--readers", "10",   "--cases",
+                                       "100",           "--effect",  "0.03"};
+    const auto given = run(study_exe, joined(psi, {"--format", "csv"}), dir.path());
     ASSERT_EQ(given.status, 0) << given.err;
     EXPECT_NE(given.out.find("\n10,100,reference_random_readers_random_cases,0."),
               std::string::npos)
         << given.out;
+    const auto named = run(study_exe, joined(psi, {"--reference", "CAD"}), dir.path());
+    ASSERT_EQ(named.status, 0) << named.err;
+    EXPECT_NE(named.out.find("Reference reader: CAD\nComponents (K* = 114 pilot cases)\n"
+                             "  Var_psi   6.000000e-04\n"),
+              std::string::npos)
+        << named.out;
 }
 
 // A refit of a model-based pilot that fails: status 2, named as compare names

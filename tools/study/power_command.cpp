@@ -234,6 +234,7 @@ int run_power(const PowerArguments& args, const CLI::App& command)
     if (given->modalities) {
         result = power::power(*given->modalities, *options);
     } else if (given->reference) {
+        if (!args.reference.empty()) options->pilot.analysis.reference_reader = args.reference;
         result = power::power(*given->reference, *options);
     } else {
         if (args.pilot.empty())
@@ -324,7 +325,8 @@ Command add_power_command(CLI::App& program)
                       "readers J of the planned study: list or range a:b:step (with --reference, "
                       "besides the reference reader)")
         ->required();
-    power->add_option("--cases", args->cases, "cases K of the planned study: list or range a:b:step");
+    power->add_option("--cases", args->cases,
+                      "cases K of the planned study: list or range a:b:step");
     power->add_option("--power", args->power,
                       "target power: the smallest number of cases reaching it, instead of --cases");
     power->add_option("--modalities", args->modalities,
@@ -333,7 +335,8 @@ Command add_power_command(CLI::App& program)
     power->add_option("--effect", args->effect,
                       "difference to detect (default: the pilot's observed difference)");
     power->add_option("-j", args->threads, "threads (default: one per core)");
-    power->add_option("--format", args->format, "report as text, csv or json")->capture_default_str();
+    power->add_option("--format", args->format, "report as text, csv or json")
+        ->capture_default_str();
     power->add_option("--plot", args->plot, "also draw power against cases into this SVG file");
     power->add_flag("--quiet", args->quiet, "no progress bar");
     power->footer(power_footer);
