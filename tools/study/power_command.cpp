@@ -230,6 +230,13 @@ int run_power(const PowerArguments& args, const CLI::App& command)
     Expected<power::PowerOptions> options = plan_options(args);
     if (!options) return fail(options.error());
 
+    if (given->modalities || given->reference)
+        for (const char* name : {"--fom", "--target", "--modality", "--cutpoints", "--categories",
+                                 "--criterion", "--chance", "--noloc"})
+            if (command.count(name) > 0)
+                return fail(std::string(name) + " goes with a pilot file, not with components "
+                                                 "given directly");
+
     Expected<power::PowerResult> result = Error{};
     if (given->modalities) {
         result = power::power(*given->modalities, *options);
