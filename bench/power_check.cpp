@@ -13,6 +13,15 @@
 // observed difference is printed beside it, and the standard deviation of
 // the observed differences beside the one the components predict.
 //   power_check [STUDIES [SEED]]
+//
+// With "spread", how far the components of a small pilot move the
+// prediction: the rejection rate of STUDIES planned studies (FOM wilcoxon
+// unless named) is set
+// against the predictions from PILOTS pilots of 5 readers x 100 cases and of
+// 10 readers x 200 cases each (the effect fed to them is the planned
+// studies' mean difference, as above), as percentiles of the predictions.
+//   power_check spread [PILOTS [STUDIES [SEED [FOM]]]]
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -168,10 +177,99 @@ void print_components(const Scenario& s, const mrmc::ClassAnalysis& pilot)
     }
 }
 
+// The q-quantile of sorted values (linear between order statistics).
+double quantile(const std::vector<double>& sorted, double q)
+{
+    const double at = q * double(sorted.size() - 1);
+    const std::size_t i = std::size_t(at);
+    if (i + 1 >= sorted.size()) return sorted.back();
+    return sorted[i] + (at - double(i)) * (sorted[i + 1] - sorted[i]);
+}
+
+// The spread of the predictions from small pilots (see the top).
+int spread(int pilots, int studies, std::uint64_t seed, const char* fom)
+{
+    const Scenario scenarios[] = {
+        {"modalities", false, 10, 200, 2.1},
+        {"reference", true, 10, 200, 2.2},
+    };
+    struct PilotSize {
+        int readers, cases;
+    };
+    const PilotSize sizes[] = {{5, 100}, {10, 200}};
+    std::printf("FOM %s; planned studies of 10 readers x 200 cases: %d studies, %d pilots per "
+                "size; alpha %.2f; seed %llu\n",
+                fom, studies, pilots, alpha, static_cast<unsigned long long>(seed));
+    std::printf("%-11s %-8s %-15s %-14s %-9s %-7s %-7s %-7s %-7s %-7s %s\n", "comparison",
+                "studies", "effect", "rate (SE)", "pilot", "p10", "p25", "median", "p75", "p90",
+                "within 0.1 (pilots)");
+    for (const Scenario& s : scenarios) {
+        int analysed = 0, rejected = 0;
+        double sum = 0.0;
+        for (int n = 0; n < studies; ++n) {
+            const Analysed a = analyse(s, fom, s.readers, s.cases, seed + 1 + n);
+            if (!a.analysis) continue;
+            const Outcome o = outcome_of(s, *a.analysis);
+            ++analysed;
+            rejected += o.p < alpha;
+            sum += o.effect;
+        }
+        if (analysed < 2) {
+            std::fprintf(stderr, "%s: fewer than two studies analysed\n", s.name);
+            return 2;
+        }
+        const double effect = sum / analysed;
+        const double rate = double(rejected) / analysed;
+        const double rate_se = std::sqrt(rate * (1 - rate) / analysed);
+        for (const PilotSize& size : sizes) {
+            std::vector<double> predictions;
+            for (int n = 0; n < pilots; ++n) {
+                const Analysed pilot =
+                    analyse(s, fom, size.readers, size.cases, seed + 1000000 + n);
+                if (!pilot.analysis) continue;
+                const double p = predicted(s, *pilot.analysis, effect).power;
+                if (std::isfinite(p)) predictions.push_back(p);
+            }
+            if (predictions.empty()) {
+                std::fprintf(stderr, "%s: no pilot gave a prediction\n", s.name);
+                return 2;
+            }
+            std::sort(predictions.begin(), predictions.end());
+            const auto near = std::count_if(predictions.begin(), predictions.end(),
+                                            [&](double p) { return std::fabs(p - rate) <= 0.1; });
+            char effect_text[32], rate_text[32], pilot_text[32];
+            std::snprintf(effect_text, sizeof effect_text, "%.4f", effect);
+            std::snprintf(rate_text, sizeof rate_text, "%.3f (%.3f)", rate, rate_se);
+            std::snprintf(pilot_text, sizeof pilot_text, "%d x %d", size.readers, size.cases);
+            std::printf("%-11s %-8d %-15s %-14s %-9s %-7.3f %-7.3f %-7.3f %-7.3f %-7.3f "
+                        "%.2f of %zu\n",
+                        s.name, analysed, effect_text, rate_text, pilot_text,
+                        quantile(predictions, 0.1), quantile(predictions, 0.25),
+                        quantile(predictions, 0.5),
+                        quantile(predictions, 0.75), quantile(predictions, 0.9),
+                        double(near) / predictions.size(), predictions.size());
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::string(argv[1]) == "spread") {
+        const int pilots = argc > 2 ? std::atoi(argv[2]) : 1000;
+        const int studies = argc > 3 ? std::atoi(argv[3]) : 500;
+        const std::uint64_t seed = argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 1;
+        const char* fom = argc > 5 ? argv[5] : "wilcoxon";
+        if (pilots < 1 || studies < 2 || !mrmc::parse_fom(fom)) {
+            std::fprintf(stderr, "usage: power_check spread [PILOTS (1 or more) [STUDIES (2 or "
+                                 "more) [SEED [FOM]]]]\n");
+            return 1;
+        }
+        return spread(pilots, studies, seed, fom);
+    }
     const int studies = argc > 1 ? std::atoi(argv[1]) : 500;
     const std::uint64_t seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1;
     if (studies < 2) {

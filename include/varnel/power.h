@@ -29,6 +29,8 @@
 #include <string_view>
 #include <vector>
 
+#include "varnel/cases.h"
+#include "varnel/compare.h"
 #include "varnel/error.h"
 
 namespace varnel::power {
@@ -179,5 +181,146 @@ Expected<std::vector<CasesForPower>> cases_for_power(const ModalityComponents& c
 Expected<std::vector<CasesForPower>> cases_for_power(const ReferenceComponents& components,
                                                    const Plan& plan, double target_power,
                                                    int max_cases = default_max_cases);
+
+// ---------------------------------------------------------------------------
+// The whole planning, the work of `varnel-study power`: the components of a
+// pilot study (or given ones), the powers of a grid of planned studies or the
+// smallest number of cases per reader count, and their reports.
+//
+//     varnel::power::PowerOptions options;
+//     options.pilot.fom = *varnel::mrmc::parse_fom("wilcoxon");
+//     options.readers = {5, 10, 15};
+//     options.target_power = 0.8;
+//     auto result = varnel::power::power(cases, options);
+//     if (result) std::fputs(varnel::power::format_power_text(*result).c_str(), stdout);
+
+struct PowerOptions {
+    // The pilot's analysis, with the options of `compare` (FOM, reference
+    // reader, target class, binning and fit settings of a model-based FOM,
+    // threads, progress, cancellation); used by power(study, options) only.
+    // With a reference reader the components are those of the other readers
+    // against it; else those of the modality comparison.  pilot.analysis.alpha
+    // is replaced by `alpha` below.
+    mrmc::CompareOptions pilot;
+    // With a reference reader and a pilot of several modalities: the modality
+    // (name) whose reference analysis gives the components; empty for a pilot
+    // of one modality.
+    std::string reference_modality;
+    // Planned reader counts J (each 2 or more; with a reference reader, the
+    // readers besides it), in the order of the report.
+    std::vector<int> readers;
+    // Planned case counts K (each 2 or more); not used when target_power is set.
+    std::vector<int> cases;
+    // T, modalities of the planned study: 0 takes the pilot's (2 for given
+    // components).  Not used by a reference-reader comparison.
+    int modalities = 0;
+    double alpha = 0.05;  // significance level, in (0, 1)
+    // The difference to detect (not 0); none: the pilot's (see Plan::effect).
+    std::optional<double> effect;
+    // When set (in (0, 1)): for each reader count and analysis the smallest
+    // number of cases, 2 to max_cases, whose power reaches it, instead of the
+    // powers of `cases`.
+    std::optional<double> target_power;
+    int max_cases = default_max_cases;
+};
+
+// What was planned for and what was found.
+struct PowerResult {
+    // The pilot: its file (source of the study), FOM, analysed target class,
+    // readers and modalities; the reference reader and the modality of its
+    // analysis.  Empty (target_class 0, no fom) for given components.
+    std::string source;
+    std::optional<mrmc::FomSpec> fom;
+    int target_class = 0;
+    std::vector<std::string> pilot_readers;     // taking part (the reference left out)
+    std::vector<std::string> pilot_modalities;  // names of the modality means
+    int pilot_normal_cases = 0, pilot_target_cases = 0;
+    std::string reference_reader;
+    std::string reference_modality;
+    // The components used: exactly one of the two is set.
+    std::optional<ModalityComponents> modality_components;
+    std::optional<ReferenceComponents> reference_components;
+    int pilot_cases = 0;  // K*, the cases the components were estimated on
+    // The planned study: T (1 for a reference comparison), alpha and the
+    // effect used (d, NaN for the pilot's means of three or more modalities;
+    // its sum of squares as in PlanPower).  effect_from_pilot: no effect was
+    // given, the pilot's means or mean psi were used.
+    int modalities = 0;
+    double alpha = 0.05;
+    double effect = 0.0;
+    double effect_sum_squares = 0.0;
+    bool effect_from_pilot = false;
+    // The powers of every planned (readers, cases), readers outer, in the
+    // order of the options; empty when a target power was given.
+    std::vector<PlanPower> powers;
+    // With a target power: per reader count (in order) one entry per analysis;
+    // a number of cases not found means "not reached" within max_cases.
+    std::optional<double> target_power;
+    int max_cases = 0;
+    std::vector<CasesForPower> smallest_cases;
+
+    bool reference() const { return reference_components.has_value(); }
+};
+
+// The pilot's analysis as `compare` makes it (the same jackknife, for a
+// model-based FOM the same fits and refits), its components, then the powers
+// or the search.  The target class must be given (pilot.target) when the
+// pilot has cases of several classes.  The plan is checked before the
+// pilot's fits start.  Errors: bad options or plan (status 1: readers or cases
+// empty or below 2, alpha, effect or target power out of range, one modality
+// without a reference reader, an unknown reference modality), the errors of
+// mrmc::compare (status 1 bad input or design, 2 a fit or refit that failed,
+// cancelled), and those of plan_power and cases_for_power.
+Expected<PowerResult> power(const study::CaseStudy& pilot, const PowerOptions& options);
+
+// The same from components given directly (options.pilot and
+// reference_modality are not used, but for the name of the reference reader,
+// options.pilot.analysis.reference_reader, which the reports show).
+Expected<PowerResult> power(const ModalityComponents& components, const PowerOptions& options);
+Expected<PowerResult> power(const ReferenceComponents& components, const PowerOptions& options);
+
+// The report for people: the pilot, the components and the effect, the
+// planned study, then per analysis a table of readers, cases, power,
+// noncentrality, degrees of freedom and critical value (or the reason there
+// is no number; with a target power, the smallest number of cases or "not
+// reached"), and a note on what the powers rest on.
+std::string format_power_text(const PowerResult& result);
+
+// CSV with a header, one row per planned study and analysis:
+//   readers,cases,analysis,power,lambda,ndf,ddf,critical_value,reason
+// or with a target power one row per reader count and analysis:
+//   readers,analysis,target_power,cases,power,lambda,ndf,ddf,critical_value,note
+// (cases and the numbers empty when not reached).  `analysis` is
+// analysis_key(); numbers that cannot be given are empty, an infinite ddf
+// (the chi-square form) is Inf; numbers in their shortest exact form.
+std::string format_power_csv(const PowerResult& result);
+
+// JSON (indented by 2, ending in a line end); numbers that are NaN or
+// infinite are null.  Keys:
+//   source, fom (null for given components), target_class, comparison
+//   ("modalities" or "reference"), reference_reader, reference_modality
+//   (null for modalities), pilot {readers [names], modalities [names],
+//   cases, normal_cases, target_cases} (null for given components),
+//   components: {var, cov1, cov2, cov3, var_tr, modality_means [..]} or
+//     {var_psi, cov2_psi, var_r_psi, mean_psi},
+//   pilot_cases, modalities, alpha, effect, effect_sum_squares,
+//   effect_from_pilot, target_power (null), max_cases,
+//   powers: [{readers, cases, case_ratio, analyses: [analysis objects]}],
+//   smallest_cases: [{readers, analysis, target_power, cases (null: not
+//     reached), reached, monotone, note, power (analysis object at cases, or
+//     at max_cases when not reached)}],
+//   note: what the powers rest on (as under the text report's tables),
+// analysis object: {analysis, statistic ("F" or "chi2"), power, lambda, ndf,
+//   ddf, critical_value, denominator, status ("ok", "zero_denominator",
+//   "undefined_component"), reason}.
+std::string format_power_json(const PowerResult& result);
+
+// The picture of power against cases (SVG): one line per reader count for
+// one analysis (none: random readers and cases, or the reference reader's),
+// marks at the planned numbers of cases or at the smallest number found, the
+// target power dashed.  Curves run over the planned cases (with a target
+// power: from 2 cases to beyond the largest number found).
+std::string format_power_svg(const PowerResult& result,
+                             std::optional<Analysis> analysis = std::nullopt);
 
 }  // namespace varnel::power

@@ -14,6 +14,7 @@
 #include "varnel/fom.h"
 #include "varnel/format.h"
 #include "varnel/goodness_of_fit.h"
+#include "varnel/power.h"
 #include "varnel/printer.h"
 #include "varnel/report.h"
 #include "varnel/run_control.h"

@@ -30,5 +30,9 @@ Command add_fit_command(CLI::App& program);
 // compare CASES.csv --fom F [--reference READER] [--target t] [--alpha A]
 //     [binning and fit options] [-j N] [--format text|json] [--jackknife FILE]
 Command add_compare_command(CLI::App& program);
+// power [PILOT.csv --fom F [compare's options] | --var ... --pilot-cases K]
+//     --readers J,... (--cases K,... | --power P) [--modalities T] [--alpha A]
+//     [--effect d] [--format text|csv|json] [--plot FILE.svg] [-j N] [--quiet]
+Command add_power_command(CLI::App& program);
 
 }  // namespace varnel::study::cli

@@ -2,8 +2,6 @@
 // figure of merit, empirical or from the LROC model's fits, between
 // modalities or of the readers against a reference reader.
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,29 +25,6 @@ struct CompareArguments {
     std::string format = "text";
     bool quiet = false;
 };
-
-// Writes a file whole or not at all: into a temporary file renamed at the end.
-Expected<void> write_whole_file(const std::string& path, const std::string& text)
-{
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".tmp");
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out || !(out << text) || !out.flush()) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return write_error(path + ": cannot be written");
-        }
-    }
-    std::error_code ec;
-    fs::rename(temporary, target, ec);
-    if (ec) {
-        fs::remove(temporary, ec);
-        return write_error(path + ": cannot be written (" + ec.message() + ")");
-    }
-    return {};
-}
 
 // Options checked, the study read, one library call; the jackknife file and
 // the report written only for a complete comparison.

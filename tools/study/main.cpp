@@ -34,7 +34,8 @@ int main(int argc, char** argv)
     program.require_subcommand(1);
     const std::vector<cli::Command> commands{cli::add_bin_command(program),
                                              cli::add_fit_command(program),
-                                             cli::add_compare_command(program)};
+                                             cli::add_compare_command(program),
+                                             cli::add_power_command(program)};
     try {
         program.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -6,6 +6,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string_view>
 #include <thread>
 
@@ -85,6 +87,28 @@ Expected<TableFitOptions> FitArguments::options() const
     if (!q)
         return q.error();
     return TableFitOptions{criterion, std::move(*q), noloc};
+}
+
+Expected<void> write_whole_file(const std::string& path, const std::string& text)
+{
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".tmp");
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out || !(out << text) || !out.flush()) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            return write_error(path + ": cannot be written");
+        }
+    }
+    std::error_code ec;
+    fs::rename(temporary, target, ec);
+    if (ec) {
+        fs::remove(temporary, ec);
+        return write_error(path + ": cannot be written (" + ec.message() + ")");
+    }
+    return {};
 }
 
 std::string message_of(const Error& error)

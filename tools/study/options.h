@@ -41,6 +41,10 @@ struct FitArguments {
     Expected<TableFitOptions> options() const;
 };
 
+// Writes a file whole or not at all: into a temporary file beside it, renamed
+// at the end.
+Expected<void> write_whole_file(const std::string& path, const std::string& text);
+
 // The message of a library error as the command prints it: the settings
 // named by their options ("--chance: ...").
 std::string message_of(const Error& error);
