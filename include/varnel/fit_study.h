@@ -96,9 +96,13 @@ struct FitInput {
     std::vector<Table> tables;  // reader-major for per-case input, else in file order
     FitSettings settings;       // resolved for the tables' target classes
     int target_classes = 0;     // the highest of the tables
-    // Per-case input: its source and the binning; data files: their paths.
+    // Per-case input: its source and the binning (scope study) or each
+    // reader's (scope reader: binning empty, reader_binnings and readers one
+    // per reader); data files: their paths.
     std::string cases;
     std::optional<Binning> binning;
+    std::vector<Binning> reader_binnings;
+    std::vector<std::string> readers;
     std::vector<std::string> data_files;
 };
 

@@ -106,7 +106,12 @@ Expected<FitInput> cases_input(const CaseStudy& cases, const BinningOptions& opt
         input.target_classes = s.targets;
     }
     input.cases = cases.source;
-    input.binning = std::move(binned->binning);
+    if (binned->reader_binnings.empty()) {
+        input.binning = std::move(binned->binning);
+    } else {
+        input.reader_binnings = std::move(binned->reader_binnings);
+        input.readers = cases.readers;
+    }
     return input;
 }
 
@@ -223,11 +228,20 @@ std::string format_results_json(const FitStudyResult& result)
 {
     const FitInput& input = result.input;
     nlohmann::ordered_json doc;
+    const auto binning_json = [](const Binning& b) {
+        return nlohmann::ordered_json{
+            {"categories", b.categories()}, {"upper_bounds", b.upper}, {"labels", b.labels}};
+    };
     if (input.binning) {
-        doc = {{"cases", input.cases},
-               {"binning", {{"categories", input.binning->categories()},
-                            {"upper_bounds", input.binning->upper},
-                            {"labels", input.binning->labels}}}};
+        doc = {{"cases", input.cases}, {"binning", binning_json(*input.binning)}};
+    } else if (!input.reader_binnings.empty()) {
+        nlohmann::ordered_json readers = nlohmann::ordered_json::array();
+        for (std::size_t r = 0; r < input.reader_binnings.size(); ++r) {
+            nlohmann::ordered_json b = {{"reader", input.readers[r]}};
+            b.update(binning_json(input.reader_binnings[r]));
+            readers.push_back(std::move(b));
+        }
+        doc = {{"cases", input.cases}, {"binning", nullptr}, {"reader_binnings", readers}};
     } else {
         doc = {{"data_files", input.data_files}};
     }
