@@ -260,16 +260,6 @@ std::string cell_text(const study::Binning& binning, const study::Cell& c)
     }
 }
 
-// A seed per table for its bootstrap: SplitMix64 of the study's seed and the
-// table's place, so that tables draw independent streams.
-std::uint64_t table_seed(std::uint64_t seed, int table)
-{
-    std::uint64_t z = seed + 0x9E3779B97F4A7C15ULL * static_cast<std::uint64_t>(table + 1);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-}
-
 }  // namespace
 
 Expected<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binning& binning,
@@ -328,7 +318,7 @@ Expected<ModelFits> model_fits(const study::CaseStudy& s,
             d.modality = s.modalities[i % nm];
             if (full[i].failure.empty())
                 describe_fit((*tables)[i], options.fit, full[i], t, options.gof_bootstrap,
-                             table_seed(options.seed, i), options.cancel, ws, d);
+                             study::bootstrap_seed(options.seed, i), options.cancel, ws, d);
             full[i].result.reset();
         },
         [&](int n, int) { progress(n); }, options.cancel);

@@ -201,8 +201,11 @@ Expected<FitStudyResult> fit_study(FitInput input, const FitStudyOptions& option
 {
     if (options.run.threads < 0)
         return input_error("threads must be 0 (one per core) or more");
+    if (options.gof_bootstrap < 0)
+        return Error{ErrorKind::bad_settings, 0,
+                     "gof-bootstrap must be 0 (none) or a number of replicates", 1};
     BatchSettings batch{input.settings, thread_count(options.run), options.reports,
-                        options.run.cancel};
+                        options.run.cancel, options.gof_bootstrap, options.seed};
     std::vector<TableResult> results = fit_tables(input.tables, batch, options.run.progress);
     if (cancel_requested(options.run))
         return cancelled_error();
