@@ -206,6 +206,12 @@ nlohmann::json binning_json(const study::Binning& b)
     return {{"categories", b.categories()}, {"upper_bounds", b.upper}, {"labels", b.labels}};
 }
 
+// A number, or null where it is undefined or infinite.
+nlohmann::json number(double v)
+{
+    return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(nullptr);
+}
+
 nlohmann::json table_json(const TableFit& t)
 {
     return {{"reader", t.reader},
@@ -216,34 +222,34 @@ nlohmann::json table_json(const TableFit& t)
             {"degenerate", t.degenerate},
             {"degenerate_category", t.degenerate ? nlohmann::json(t.degenerate_category)
                                                  : nlohmann::json(nullptr)},
-            {"log_likelihood", t.likelihood.log_likelihood},
-            {"pearson", t.likelihood.pearson},
-            {"deviance", t.likelihood.deviance},
+            {"log_likelihood", number(t.likelihood.log_likelihood)},
+            {"pearson", number(t.likelihood.pearson)},
+            {"deviance", number(t.likelihood.deviance)},
             {"df", t.chi_square.df},
-            {"p_pearson", t.chi_square.p_pearson},
-            {"p_deviance", t.chi_square.p_deviance},
+            {"p_pearson", number(t.chi_square.p_pearson)},
+            {"p_deviance", number(t.chi_square.p_deviance)},
             {"bootstrap_replicates", t.bootstrap_replicates},
             {"bootstrap_failed", t.bootstrap_failed},
-            {"bootstrap_p_pearson", t.bootstrap_p_pearson},
-            {"bootstrap_p_deviance", t.bootstrap_p_deviance},
+            {"bootstrap_p_pearson", number(t.bootstrap_p_pearson)},
+            {"bootstrap_p_deviance", number(t.bootstrap_p_deviance)},
             {"fit_rejected", t.fit_rejected},
             {"refits", t.refits},
             {"retried_refits", t.retried_refits},
             {"degenerate_refits", t.degenerate_refits},
-            {"observed_fpf", t.observed_fpf},
-            {"observed_tpf", t.observed_tpf},
-            {"unmarked_share", t.unmarked_share},
-            {"fom", t.fom},
-            {"empirical", t.empirical},
-            {"difference", t.difference},
-            {"se_difference", t.se_difference},
-            {"z", t.z},
-            {"p", t.p},
+            {"observed_fpf", number(t.observed_fpf)},
+            {"observed_tpf", number(t.observed_tpf)},
+            {"unmarked_share", number(t.unmarked_share)},
+            {"fom", number(t.fom)},
+            {"empirical", number(t.empirical)},
+            {"difference", number(t.difference)},
+            {"se_difference", number(t.se_difference)},
+            {"z", number(t.z)},
+            {"p", number(t.p)},
             {"disagrees", t.disagrees},
-            {"model_auc", t.model_auc},
-            {"empirical_auc", t.empirical_auc},
-            {"model_loc", t.model_loc},
-            {"empirical_loc", t.empirical_loc}};
+            {"model_auc", number(t.model_auc)},
+            {"empirical_auc", number(t.empirical_auc)},
+            {"model_loc", number(t.model_loc)},
+            {"empirical_loc", number(t.empirical_loc)}};
 }
 
 const char* kind_name(WarningKind k)
