@@ -77,6 +77,19 @@ double limit_fom(const FomSpec& fom, const model::UpperLimit& u)
     }
 }
 
+// A fit that ended on the edge of the range its trial points may take
+// (standard deviation at max_sigma, mean at +-max_abs_mean): the likelihood
+// still rose there, so its maximum lies beyond, or at infinity.
+bool at_range_limit(const FitResult& fit, const FitOptions& options, int targets)
+{
+    constexpr double edge = 1.0 - 1e-9;
+    for (int j = 0; j < targets; ++j)
+        if (fit.estimate.sigma[j] >= edge * options.max_sigma ||
+            std::fabs(fit.estimate.mean[j]) >= edge * options.max_abs_mean)
+            return true;
+    return false;
+}
+
 // The outcome of one fit: its FOM and estimate, or why it failed.
 struct Fitted {
     double fom = std::numeric_limits<double>::quiet_NaN();
@@ -118,6 +131,8 @@ Fitted fit_one(const Study& table, const FomSpec& fom, int t, const FitSettings&
             f.failure = result.error().message;
         else if (!result->converged)
             f.failure = "the fit did not converge";
+        else if (at_range_limit(*result, attempts[a], prepared->spec.targets()))
+            f.failure = "the fit stopped at the limit of its parameter range";
         else
             converged = *result;
     }

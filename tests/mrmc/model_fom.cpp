@@ -12,6 +12,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "model/upper_limit.h"
 #include "mrmc/compare.h"
 #include "mrmc/report.h"
 #include "sim/case_sim.h"
@@ -85,8 +86,12 @@ study::CaseStudy vandyke_without(const std::set<std::string>& readers)
 
 // The jackknife as defined: every table of make_tables_without_case refitted
 // for each case in turn, warm-started from the fit of its full table (cold
-// when a category emptied), one after the other.  Refitting only the distinct
-// tables must give these values bit for bit.
+// when a category emptied), one after the other; a fit that fails, does not
+// converge or ends on the edge of its parameter range tried again cold, with
+// the first damping 1 and then also the range widened to sigma 100 and mean
+// 1000; a one-target table's limit at an infinite boundary taken where no
+// fit beats it.  Refitting only the distinct tables must give these values
+// bit for bit.
 Expected<FomMatrix> case_by_case_matrix(const study::CaseStudy& s, const study::Binning& binning,
                                       int t, const FomSpec& fom, const FitSettings& settings)
 {
@@ -104,14 +109,31 @@ Expected<FomMatrix> case_by_case_matrix(const study::CaseStudy& s, const study::
                                Parameters& estimate, int& categories) -> Expected<double> {
         const auto prepared = prepare(table, settings);
         if (!prepared) return input_error(prepared.error().message);
-        FitOptions options;
-        options.start = start;
-        const auto result = fit(*prepared, settings, ws, options);
-        if (!result) return input_error(result.error().message);
-        if (!result->converged) return input_error("the fit did not converge");
-        estimate = result->estimate;
         categories = prepared->spec.categories;
-        return model_fom(fom, *prepared, *result, t);
+        std::optional<FitResult> settled;
+        for (int attempt = 0; attempt < 4 && !settled; ++attempt) {
+            if (attempt == 1 && start == nullptr) continue;
+            FitOptions options;
+            options.start = attempt == 1 ? nullptr : start;
+            if (attempt >= 2) options.initial_damping = 1.0;
+            if (attempt == 3) options.max_sigma = 100.0, options.max_abs_mean = 1000.0;
+            const auto result = fit(*prepared, settings, ws, options);
+            if (!result || !result->converged) continue;
+            bool edge = false;
+            for (int j = 0; j < prepared->spec.targets(); ++j)
+                edge = edge || result->estimate.sigma[j] >= (1 - 1e-9) * options.max_sigma ||
+                       std::abs(result->estimate.mean[j]) >= (1 - 1e-9) * options.max_abs_mean;
+            if (!edge) settled = *result;
+        }
+        const auto limit = prepared->spec.targets() == 1 ? model::upper_limit(*prepared)
+                                                         : std::nullopt;
+        if (limit && (!settled || settled->log_likelihood <= limit->log_likelihood + 1e-7)) {
+            estimate = settled ? settled->estimate : initial_estimates(*prepared);
+            return fom.kind == FomKind::model_auc ? limit->area_roc() : limit->area_lroc();
+        }
+        if (!settled) return input_error("the fit did not converge");
+        estimate = settled->estimate;
+        return model_fom(fom, *prepared, *settled, t);
     };
     Workspace ws;
     std::vector<Parameters> estimates(tables->size());
