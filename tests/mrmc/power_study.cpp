@@ -273,19 +273,29 @@ TEST(PowerCall, PilotMeansOfThreeModalities)
         << two.error().message;
 }
 
-// A refit that does not converge ends the planning with status 2 (the Van
-// Dyke study's model-based analysis stops so).
-TEST(PowerCall, FailedRefitIsStatusTwo)
+// A table that cannot be fitted ends the planning with status 2: reader C
+// rates every case alike.
+TEST(PowerCall, FailedFitIsStatusTwo)
 {
+    std::string csv = "reader,modality,case,truth,rating\n";
+    for (const char* r : {"A", "B", "C"})
+        for (const char* m : {"M1", "M2"})
+            for (int c = 0; c < 20; ++c)
+                csv += std::string(r) + "," + m + ",c" + std::to_string(c) + "," +
+                       (c < 10 ? "0" : "1") + "," +
+                       (r[0] == 'C' ? std::string("3") : std::to_string(1 + (c * 7) % 5 + c / 10)) +
+                       "\n";
     PowerOptions o;
     o.pilot.fom = mrmc::parse_fom("model-auc").value();
     o.pilot.run.threads = 2;
     o.readers = {10};
     o.cases = {100};
-    auto r = power::power(vandyke(), o);
+    auto r = power::power(mrmc_test::parse_cases(csv, "alike.csv"), o);
     ASSERT_FALSE(r);
     EXPECT_EQ(r.error().kind, ErrorKind::failed_fit);
     EXPECT_EQ(r.error().status, 2);
+    EXPECT_NE(r.error().message.find("reader C, modality M1: the fit failed"), std::string::npos)
+        << r.error().message;
 }
 
 // Bad options are refused before the pilot's fits start (no progress is
