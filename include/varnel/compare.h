@@ -44,6 +44,7 @@ struct CompareResult {
     std::string source;  // the study's source (file name)
     FomSpec fom;
     double alpha = 0.05;
+    std::optional<double> margin;  // the non-inferiority margin, when one was given
     bool several_target_classes = false;  // the study has cases of more than one class
     // One per analysed target class, increasing: the FOM matrix with its
     // jackknife values, the modality analysis (two or more modalities) and

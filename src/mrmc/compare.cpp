@@ -24,6 +24,7 @@ Expected<CompareResult> compare_cases(const study::CaseStudy& study, const Compa
     result.source = study.source;
     result.fom = options.fom;
     result.alpha = options.analysis.alpha;
+    result.margin = options.analysis.margin;
     result.several_target_classes = present.size() > 1;
     for (int t : chosen) {
         Expected<FomMatrix> matrix =

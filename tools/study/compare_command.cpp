@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "commands.h"
@@ -21,6 +22,8 @@ struct CompareArguments {
     std::string cases, fom, reference, jackknife;
     int target = 0;
     double alpha = 0.05;
+    std::optional<double> margin;
+    std::string plot;
     BinningArguments binning;
     FitArguments fit;
     int threads = default_threads();
@@ -70,6 +73,7 @@ int run_compare(const CompareArguments& args)
     options.fom = *fom;
     options.target = args.target;
     options.analysis.alpha = args.alpha;
+    options.analysis.margin = args.margin;
     if (!args.reference.empty())
         options.analysis.reference_reader = args.reference;
     // The binning and fit options count only for model-based FOMs.
@@ -134,6 +138,8 @@ Command add_compare_command(CLI::App& program)
     compare->add_option("--target", args->target, "target class to analyse (default: every class)");
     compare->add_option("--alpha", args->alpha, "1 - confidence level of the intervals")
         ->capture_default_str();
+    compare->add_option("--margin", args->margin,
+                        "non-inferiority margin d > 0 on the FOM's scale (see below)");
     args->binning.add_to(*compare);
     args->fit.add_to(*compare);
     compare->add_option("-j", args->threads, "threads (default: one per core)");
