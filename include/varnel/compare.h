@@ -39,6 +39,32 @@ struct CompareOptions {
     RunControl run;
 };
 
+// A point of an ROC or LROC curve: x the false-positive fraction, y the
+// true-positive fraction (ROC) or the fraction of target cases rated at or
+// above the threshold and correctly localized (LROC).
+struct CurvePoint {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// What the pictures show of one reader x modality table in the analysis of
+// one target class.
+struct TableCurves {
+    // Operating points, highest threshold first: for an empirical FOM at each
+    // distinct rating (a target case without a recorded mark counting as not
+    // correctly localized, as in the FOMs), for a model-based one at each
+    // category of the binned table.  ROC: every threshold above the lowest
+    // (the lowest gives (1, 1)).  LROC: every threshold, the lowest included,
+    // except where the binned table has no localization data (its NOLOC
+    // categories); none for a study without localization outcomes.
+    std::vector<CurvePoint> roc, lroc;
+    // Model-based FOMs: the fitted curves of the table's fit (the 300 points
+    // of summarize_curves, false-positive fraction decreasing; the LROC curve
+    // with chance localization when chance values were given, as the
+    // observed points count lucky localizations); empty otherwise.
+    std::vector<CurvePoint> fitted_roc, fitted_lroc;
+};
+
 // The analyses of a study, one per target class.
 struct CompareResult {
     std::string source;  // the study's source (file name)
@@ -53,6 +79,9 @@ struct CompareResult {
     // Model-based FOMs: the binning of the tables and the fit settings used.
     std::optional<study::Binning> binning;
     std::optional<FitSettings> fit;
+    // For the pictures, per analysed class (as `classes`), per reader and
+    // modality: curves[c][reader][modality].
+    std::vector<std::vector<std::vector<TableCurves>>> curves;
 };
 
 // Checks the design (every reader read every case once in every modality),
@@ -95,6 +124,38 @@ std::string format_text_report(const CompareResult& result);
 //        random_readers_random_cases, random_readers_fixed_cases: each
 //          {estimate (mean psi), std_error, df, t, p, lower, upper}}
 std::string format_json_report(const CompareResult& result);
+
+// The pictures of a comparison, SVG documents drawn from the result alone
+// (the titles, axis labels and legends of the fit pictures).  Class indices
+// refer to result.classes.
+//
+// The forest plot of one analysed class: each reader's FOM per modality
+// with its interval (case jackknife, normal theory), the reference reader
+// apart, the readers' averages (random readers and cases); below, each
+// reader's psi against the reference with its interval and their mean
+// (random readers and cases), and the modality differences of the random
+// readers and cases analysis; with a margin, its lines.  An error for an
+// index out of range.
+Expected<std::string> format_forest_svg(const CompareResult& result, std::size_t class_index);
+
+// The operating-points picture of one modality (0-based) in one analysed
+// class: ROC and LROC panels with every reader's operating points and, for a
+// model-based FOM, the fitted curves with their vertical average over the
+// readers other than the reference.  An error for an index out of range or
+// a result without curves.
+Expected<std::string> format_operating_points_svg(const CompareResult& result,
+                                                  std::size_t class_index, int modality);
+
+// A picture and the name of its file.
+struct ComparePicture {
+    std::string file_name;
+    std::string svg;
+};
+
+// Every picture of a comparison: per analysed class t `forest_target<t>.svg`
+// and per modality `operating_points_target<t>_<NN>_<modality>.svg` (NN the
+// modality's number, two digits or more; the name as in data file names).
+std::vector<ComparePicture> compare_pictures(const CompareResult& result);
 
 // The jackknife FOMs as CSV with the header `reader,modality,case,value`,
 // preceded by a `target` column when the study has several target classes;

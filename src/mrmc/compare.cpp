@@ -2,6 +2,7 @@
 // model-based FOM the binning, the fit settings and the fits before.
 #include "mrmc/compare.h"
 
+#include "mrmc/curves.h"
 #include "mrmc/model_fom.h"
 
 namespace varnel::mrmc {
@@ -33,6 +34,7 @@ Expected<CompareResult> compare_cases(const study::CaseStudy& study, const Compa
         Expected<ClassAnalysis> analysis = analyze(std::move(matrix).value(), options.analysis);
         if (!analysis) return input_error(src + analysis.error().message);
         result.classes.push_back(std::move(analysis).value());
+        result.curves.push_back(empirical_operating_points(study, t));
     }
     return result;
 }
@@ -48,6 +50,7 @@ Expected<CompareResult> compare(const study::CaseStudy& study, const CompareOpti
     std::optional<FitSettings> settings;
     ModelFomOptions model;
     int finished = 0, stage = 0;  // fits of the classes done, and in the class under way
+    std::vector<std::vector<TableCurves>> model_curves;  // per class, reader-major tables
     if (is_model_based(options.fom)) {
         Expected<study::Binning> made = study::make_binning(study, options.binning);
         if (!made)
@@ -69,7 +72,8 @@ Expected<CompareResult> compare(const study::CaseStudy& study, const CompareOpti
         make = [&](int t) {
             finished += stage;
             stage = 0;
-            return model_fom_matrix(study, *binning, t, options.fom, model);
+            model_curves.emplace_back();
+            return model_fom_matrix(study, *binning, t, options.fom, model, &model_curves.back());
         };
     }
     Expected<CompareResult> result = compare_cases(study, options, make);
@@ -78,6 +82,11 @@ Expected<CompareResult> compare(const study::CaseStudy& study, const CompareOpti
     if (result) {
         result->binning = std::move(binning);
         result->fit = settings;
+        // Model-based: the binned tables' points and the fitted curves.
+        const std::size_t nm = study.modalities.size();
+        for (std::size_t c = 0; c < model_curves.size() && c < result->curves.size(); ++c)
+            for (std::size_t i = 0; i < model_curves[c].size(); ++i)
+                result->curves[c][i / nm][i % nm] = std::move(model_curves[c][i]);
     }
     return result;
 }

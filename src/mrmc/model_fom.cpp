@@ -12,8 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include "mrmc/curves.h"
 #include "report/blocks.h"
 #include "study/batch.h"
+#include "varnel/summary.h"
 
 namespace varnel::mrmc {
 
@@ -57,11 +59,13 @@ struct Fitted {
     Parameters estimate;
     int categories = 0;
     std::string failure;
+    TableCurves curves;  // when asked for: the fitted curves of class t
 };
 
-// Prepares and fits one table, warm-started from `start` when given.
+// Prepares and fits one table, warm-started from `start` when given; with
+// `with_curves` also its fitted curves.
 Fitted fit_one(const Study& table, const FomSpec& fom, int t, const FitSettings& settings,
-               Workspace& ws, const Parameters* start)
+               Workspace& ws, const Parameters* start, bool with_curves = false)
 {
     Fitted f;
     const auto prepared = prepare(table, settings);
@@ -83,6 +87,11 @@ Fitted fit_one(const Study& table, const FomSpec& fom, int t, const FitSettings&
     f.fom = model_fom(fom, *prepared, *result, t);
     f.estimate = result->estimate;
     f.categories = prepared->spec.categories;
+    if (with_curves) {
+        Summary s;
+        summarize_curves(*prepared, *result, s);
+        add_fitted_curves(*s.curves, t, prepared->spec.chance_entered, f.curves);
+    }
     return f;
 }
 
@@ -139,7 +148,8 @@ std::string cell_text(const study::Binning& binning, const study::Cell& c)
 }  // namespace
 
 Expected<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Binning& binning,
-                                     int t, const FomSpec& fom, const ModelFomOptions& options)
+                                     int t, const FomSpec& fom, const ModelFomOptions& options,
+                                     std::vector<TableCurves>* curves)
 {
     if (Problem p = check_design(s))
         return *p;
@@ -171,7 +181,7 @@ Expected<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Bin
     study::run_parallel(
         ntables, options.threads,
         [&](int i, Workspace& ws) {
-            full[i] = fit_one((*tables)[i], fom, t, options.fit, ws, nullptr);
+            full[i] = fit_one((*tables)[i], fom, t, options.fit, ws, nullptr, curves != nullptr);
         },
         [&](int n, int) { progress(n); }, options.cancel);
     if (cancelled())
@@ -218,6 +228,14 @@ Expected<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Bin
                          (n > 1 ? " (the same table as without any of the " + std::to_string(n) +
                                       " cases in " + cell_text(binning, failed->cell) + ")"
                                 : std::string()));
+    }
+    if (curves) {
+        curves->clear();
+        for (int i = 0; i < ntables; ++i) {
+            curves->push_back(binned_operating_points((*tables)[i], t));
+            curves->back().fitted_roc = std::move(full[i].curves.fitted_roc);
+            curves->back().fitted_lroc = std::move(full[i].curves.fitted_lroc);
+        }
     }
     return x;
 }

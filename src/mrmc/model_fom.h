@@ -12,6 +12,7 @@
 
 #include "mrmc/jackknife.h"
 #include "varnel/binning.h"
+#include "varnel/compare.h"
 #include "varnel/fit.h"
 
 namespace varnel::mrmc {
@@ -42,8 +43,11 @@ struct ModelFomOptions {
 // error with status 2 naming reader, modality and, for a refit, the first
 // case of the analysis whose leaving out gives that table, with how many
 // cases do; a cancellation (checked between fits) is a cancelled error.
+// With `curves`, also each table's operating points and fitted curves there
+// (reader-major, one per table).
 Expected<FomMatrix> model_fom_matrix(const study::CaseStudy& study, const study::Binning& binning,
                                      int target_class, const FomSpec& fom,
-                                     const ModelFomOptions& options);
+                                     const ModelFomOptions& options,
+                                     std::vector<TableCurves>* curves = nullptr);
 
 }  // namespace varnel::mrmc
