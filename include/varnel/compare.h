@@ -95,34 +95,50 @@ struct CompareResult {
 Expected<CompareResult> compare(const study::CaseStudy& study, const CompareOptions& options);
 
 // The text report of the compare command: study size, FOM table,
-// covariances, mean squares and each analysis's statistics, p values and
-// intervals, in aligned columns.
+// covariances, mean squares and each analysis's statistics, p values
+// (Holm-adjusted beside them where there is a family) and intervals, the
+// non-inferiority tests with their hypotheses and verdicts in words, in
+// aligned columns.
 std::string format_text_report(const CompareResult& result);
 
 // The compare command's JSON report (indented by 2, ending in a line end).
 // Keys (numbers are doubles; null where a value is undefined (NaN) or
-// infinite; infinite degrees of freedom mean normal-theory results):
-//   source, fom (name as parse_fom reads it), alpha,
+// infinite; infinite degrees of freedom mean normal-theory results).  Every
+// number has a key of its own, except in the arrays fom_table,
+// modality_means, modality_ms_r and psi, kept beside their labelled forms:
+//   source, fom (name as parse_fom reads it), alpha, margin (null without),
 //   analyses: one object per target class:
 //     target_class, readers [names], modalities [names],
 //     cases {total, normal, target},
 //     fom_table [per reader: [per modality]],
+//     foms [{reader, modality, value, std_error, lower, upper}] (jackknife
+//       standard error, normal-theory interval),
 //     modality_comparison (null with one modality):
 //       readers [names taking part], modality_means [per modality],
+//       reader_averaged_foms [{modality, value}],
 //       covariances {var, cov1, cov2, cov3},
-//       modality_covariances [per modality: {var, cov2}], modality_ms_r [per modality],
+//       modality_covariances [{modality, var, cov2, ms_r}], modality_ms_r [per modality],
 //       mean_squares {t, r, tr}, variance_components {reader, modality_reader},
 //       random_readers_random_cases, fixed_readers_random_cases,
 //       random_readers_fixed_cases: each
 //         {statistic_name ("F" or "chi2"), statistic, ndf, ddf, p,
 //          differences [{first, second (modality names; first - second),
-//                        estimate, std_error, df, t, p, lower, upper}],
+//                        estimate, std_error, df, t, p, lower, upper,
+//                        p_holm (three or more modalities),
+//                        non_inferiority (with a margin)}],
 //          means [{modality, estimate, std_error, df, lower, upper}]}
 //     reference_analyses [per modality, empty without a reference reader]:
 //       {modality, reference, readers [names], psi [per reader],
-//        reference_fom, readers_mean, ms_r, var, cov2, ms_den,
+//        reader_differences [{reader, fom, estimate (psi), std_error, df, t, p,
+//                             p_holm, lower, upper}],
+//        reference_fom, reference_estimate, readers_mean, readers_mean_estimate
+//        ({estimate, std_error, df, lower, upper}), ms_r, var, cov2, ms_den,
 //        random_readers_random_cases, random_readers_fixed_cases: each
-//          {estimate (mean psi), std_error, df, t, p, lower, upper}}
+//          {estimate (mean psi), std_error, df, t, p, lower, upper,
+//           non_inferiority (with a margin)}}
+//   non_inferiority: {null_hypothesis, alternative (texts: "mean psi >= 0.05",
+//     "first - second <= -0.05"), bound, t, p (one-sided), confidence_bound,
+//     rejected (true/false), p_holm (three or more modalities)}
 std::string format_json_report(const CompareResult& result);
 
 // The pictures of a comparison, SVG documents drawn from the result alone
