@@ -19,14 +19,18 @@ constexpr int column_gap = 2;
 
 using Row = std::vector<std::string>;
 
-// Fixed-point text with NaN and infinities spelled out.
+// Fixed-point text with NaN and infinities spelled out; a negative value
+// that rounds to zero has no sign (a difference of equal FOMs that rounding
+// left at -1e-17 reads 0.000000).
 std::string fixed(double v, int decimals)
 {
     if (std::isnan(v)) return "NaN";
     if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
+    const std::string text = buf;
+    if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) return text.substr(1);
+    return text;
 }
 
 // Scientific text with seven significant digits, for covariances and mean

@@ -204,6 +204,22 @@ TEST(TextReport, ColumnsAlignedWithNegativeEstimatesAndUtf8Names)
     EXPECT_NE(text.find("\nM\xc3\xbcller          0.600000  -0.250000"), std::string::npos) << text;
 }
 
+// A difference of equal FOMs that rounding leaves just below zero is
+// printed without a sign: 0.3 - (0.1 + 0.2) = -5.6e-17.
+TEST(TextReport, NegativeValueRoundingToZeroHasNoSign)
+{
+    FomMatrix x = two_case_matrix({{0.1 + 0.2}, {0.3}, {0.5}}, {{0.01}, {0.02}, {0.03}});
+    AnalysisOptions options;
+    options.reference_reader = "R1";
+    CompareResult r;
+    r.classes.push_back(analyze(x, options).value());
+    ASSERT_LT(r.classes[0].references[0].psi[0], 0.0);
+    const std::string text = format_text_report(r);
+    EXPECT_NE(text.find("\nR2              0.300000  0.000000   0.010000   0.0000"), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("-0.000000"), std::string::npos) << text;
+}
+
 // With a margin: the hypotheses and the verdicts in words, for the mean psi
 // of the reference analysis (the reference study of the analysis tests:
 // mean psi 0.06, upper 95% bound 0.151099 on 8 df) and for the modality
