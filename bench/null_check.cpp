@@ -66,7 +66,8 @@ int main(int argc, char** argv)
                 continue;
             }
             ++tally[f].analysed;
-            const mrmc::ModalityTest& t = result->classes[0].modalities->random_readers_random_cases;
+            const mrmc::ModalityTest& t =
+                result->classes[0].modalities->random_readers_random_cases;
             if (t.p < 0.05)
                 ++tally[f].rejected;
             if (mrmc::one_sided_test(t.differences[0].contrast.estimate, 0.0,

@@ -67,7 +67,8 @@ int main(int argc, char** argv)
         d.variance = {0.0, 0.3, 0.1, 0.0, 0.0};
         d.no_mark_at_or_below = -1.0;
         d.seed = seed + n;
-        const auto study = study::parse_cases(case_sim::csv_text(case_sim::simulate(d)), "null.csv");
+        const auto study =
+            study::parse_cases(case_sim::csv_text(case_sim::simulate(d)), "null.csv");
         if (!study) {
             std::fprintf(stderr, "%s\n", study.error().message.c_str());
             return 1;
@@ -97,7 +98,8 @@ int main(int argc, char** argv)
             t.family_raw += raw;
             t.family_holm += holm;
             const mrmc::Contrast& rr = a.random_readers_random_cases;
-            t.one_sided += mrmc::one_sided_test(rr.estimate, 0.0, mrmc::Alternative::less, alpha).rejected;
+            t.one_sided +=
+                mrmc::one_sided_test(rr.estimate, 0.0, mrmc::Alternative::less, alpha).rejected;
             t.two_sided += rr.p < alpha;
         }
     }

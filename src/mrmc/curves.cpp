@@ -54,7 +54,8 @@ std::vector<std::vector<TableCurves>> empirical_operating_points(const study::Ca
     std::vector<std::vector<TableCurves>> out(nr, std::vector<TableCurves>(nm));
     for (std::size_t i = 0; i < ratings.size(); ++i) {
         std::vector<Rated>& v = ratings[i];
-        std::sort(v.begin(), v.end(), [](const Rated& a, const Rated& b) { return a.rating > b.rating; });
+        std::sort(v.begin(), v.end(),
+                  [](const Rated& a, const Rated& b) { return a.rating > b.rating; });
         std::vector<Tally> cumulative;
         Tally running;
         for (std::size_t k = 0; k < v.size(); ++k) {

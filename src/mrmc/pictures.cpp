@@ -51,7 +51,8 @@ plot::ForestPlot forest_of(const CompareResult& r, const ClassAnalysis& c)
     fp.margin = r.margin;
     for (int i = 0; i < int(x.readers.size()); ++i) {
         plot::ReaderEstimates row{x.readers[i], {}};
-        for (std::size_t m = 0; m < nm; ++m) row.per_modality.push_back(interval_of(c.fom_estimates[i][m]));
+        for (std::size_t m = 0; m < nm; ++m)
+            row.per_modality.push_back(interval_of(c.fom_estimates[i][m]));
         if (i == ref)
             fp.reference = row;
         else
@@ -110,7 +111,8 @@ plot::OperatingPointsPlot operating_points_of(const CompareResult& r, std::size_
 std::string number_text(int m, std::size_t count)
 {
     std::string n = std::to_string(m + 1);
-    const std::size_t digits = std::max<std::size_t>(min_number_digits, std::to_string(count).size());
+    const std::size_t digits =
+        std::max<std::size_t>(min_number_digits, std::to_string(count).size());
     return std::string(digits > n.size() ? digits - n.size() : 0, '0') + n;
 }
 

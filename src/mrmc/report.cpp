@@ -242,7 +242,8 @@ std::string reference_estimates_text(const ReferenceAnalysis& a, const FomMatrix
     const Estimate& r = a.reference_estimate;
     const Estimate& m = a.readers_mean_estimate;
     return "  psi: standard error from the case jackknife (cases random), z test, normal-theory " +
-           level_text(alpha) + " interval;\n  p (Holm): adjusted by Holm's step-down method over the " +
+           level_text(alpha) +
+           " interval;\n  p (Holm): adjusted by Holm's step-down method over the " +
            counted(a.readers.size(), "reader", "readers") + "\n" +
            format_table({{"FOM", "Estimate", "Std error", "df", "Lower", "Upper"},
                          {ref + " (reference)", fom_text(r.value), fom_text(r.std_error),
@@ -250,7 +251,8 @@ std::string reference_estimates_text(const ReferenceAnalysis& a, const FomMatrix
                          {"Readers' mean", fom_text(m.value), fom_text(m.std_error),
                           stat_text(m.df), fom_text(m.lower), fom_text(m.upper)}},
                         "  ") +
-           "  (" + ref + ": case jackknife, normal theory; readers' mean: random readers and cases)\n";
+           "  (" + ref +
+           ": case jackknife, normal theory; readers' mean: random readers and cases)\n";
 }
 
 // The FOM of every reader and modality.
@@ -506,8 +508,10 @@ nlohmann::json reference_json(const ReferenceAnalysis& a, const FomMatrix& x)
             {"var", a.var},
             {"cov2", a.cov2},
             {"ms_den", a.ms_den},
-            {"random_readers_random_cases", contrast_json(a.random_readers_random_cases, "mean psi")},
-            {"random_readers_fixed_cases", contrast_json(a.random_readers_fixed_cases, "mean psi")}};
+            {"random_readers_random_cases",
+             contrast_json(a.random_readers_random_cases, "mean psi")},
+            {"random_readers_fixed_cases",
+             contrast_json(a.random_readers_fixed_cases, "mean psi")}};
 }
 
 nlohmann::json class_json(const ClassAnalysis& c)

@@ -332,8 +332,8 @@ TEST(Holm, PairwiseDifferencesOfThreeModalities)
     const ClassAnalysis two = analyzed(
         two_case_matrix({{0.8, 0.9}, {0.7, 0.85}}, {{0.01, 0.02}, {0.03, 0.04}}), options);
     EXPECT_TRUE(std::isnan(two.modalities->random_readers_random_cases.differences[0].p_holm));
-    EXPECT_TRUE(std::isnan(
-        two.modalities->random_readers_random_cases.differences[0].contrast.non_inferiority->p_holm));
+    const ModalityDifference& d = two.modalities->random_readers_random_cases.differences[0];
+    EXPECT_TRUE(std::isnan(d.contrast.non_inferiority->p_holm));
 }
 
 // The one-sided test against a bound of 0 uses the two-sided test's t and
