@@ -2,7 +2,10 @@
 // (not a test): two-modality studies with identical modalities (5 readers,
 // 50 normal and 50 target cases, reader and case variability) drawn from the
 // LROC model; for each FOM the fraction of studies whose random-readers
-// random-cases test rejects at alpha = 0.05, which should lie near 0.05.
+// random-cases test rejects at alpha = 0.05, which should lie near 0.05; and
+// the same for the one-sided test of the difference M1 - M2 against its true
+// value 0 (H0: M1 - M2 <= 0), as the non-inferiority test makes it at its
+// margin.
 //   null_check [STUDIES [SEED]]
 #include <cmath>
 #include <cstdio>
@@ -23,7 +26,7 @@ int main(int argc, char** argv)
     const std::uint64_t seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1;
     const char* foms[] = {"wilcoxon", "model-alroc"};
     struct Tally {
-        int analysed = 0, rejected = 0, failed = 0;
+        int analysed = 0, rejected = 0, failed = 0, one_sided = 0;
     } tally[2];
 
     for (int n = 0; n < studies; ++n) {
@@ -63,17 +66,25 @@ int main(int argc, char** argv)
                 continue;
             }
             ++tally[f].analysed;
-            if (result->classes[0].modalities->random_readers_random_cases.p < 0.05)
+            const mrmc::ModalityTest& t =
+                result->classes[0].modalities->random_readers_random_cases;
+            if (t.p < 0.05)
                 ++tally[f].rejected;
+            if (mrmc::one_sided_test(t.differences[0].contrast.estimate, 0.0,
+                                     mrmc::Alternative::greater, 0.05)
+                    .rejected)
+                ++tally[f].one_sided;
         }
     }
-    std::printf("%-12s %9s %9s %14s %15s\n", "FOM", "studies", "rejected", "rate (SE)",
-                "not analysed");
+    std::printf("%-12s %9s %9s %14s %15s %14s\n", "FOM", "studies", "rejected", "rate (SE)",
+                "not analysed", "one-sided");
     for (int f = 0; f < 2; ++f) {
-        const double rate = tally[f].analysed ? double(tally[f].rejected) / tally[f].analysed : NAN;
-        const double se = std::sqrt(0.05 * 0.95 / std::max(1, tally[f].analysed));
-        std::printf("%-12s %9d %9d %7.3f (%.3f) %15d\n", foms[f], tally[f].analysed,
-                    tally[f].rejected, rate, se, tally[f].failed);
+        const double n = std::max(1, tally[f].analysed);
+        const double rate = tally[f].analysed ? double(tally[f].rejected) / n : NAN;
+        const double one_sided = tally[f].analysed ? double(tally[f].one_sided) / n : NAN;
+        const double se = std::sqrt(0.05 * 0.95 / n);
+        std::printf("%-12s %9d %9d %7.3f (%.3f) %15d %14.3f\n", foms[f], tally[f].analysed,
+                    tally[f].rejected, rate, se, tally[f].failed, one_sided);
     }
     return 0;
 }

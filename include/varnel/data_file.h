@@ -33,6 +33,10 @@ Expected<std::string> format_data_file(const Study& study);
 // most 63 bytes.
 std::string data_file_identifier(std::string_view text);
 
+// A name as part of a file name: letters, digits, '-', '.' and '_' (ASCII)
+// kept, every other character one '_', cut to 40 characters.
+std::string file_name_part(std::string_view text);
+
 // The file name of table `number` (1-based) among `count` tables:
 // "<number>_<reader>_<modality>.lrc".  The number has at least two digits, as
 // many as `count` needs, so the names are unique and sort in table order; in

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 #include "mrmc/stats.h"
 
@@ -134,19 +135,52 @@ double sample_variance(const std::vector<double>& values)
     return quotient(s, double(values.size()) - 1);
 }
 
-// Differences of every pair of modality means with one standard error.
+// The smallest family whose p values are Holm-adjusted: the pairwise
+// differences of three modalities.
+constexpr std::size_t min_adjusted_differences = 3;
+
+// Differences of every pair of modality means with one standard error; with
+// a margin d each tested against H0: first - second <= -d; with three or
+// more modalities the p values Holm-adjusted over the pairs.
 std::vector<ModalityDifference> differences(const std::vector<double>& means, double std_error,
-                                            double df, double alpha)
+                                            double df, double alpha, std::optional<double> margin)
 {
     std::vector<ModalityDifference> d;
     for (int a = 0; a < int(means.size()); ++a)
-        for (int b = a + 1; b < int(means.size()); ++b)
-            d.push_back({a, b, contrast_of(means[a] - means[b], std_error, df, alpha)});
+        for (int b = a + 1; b < int(means.size()); ++b) {
+            ModalityDifference diff{a, b, contrast_of(means[a] - means[b], std_error, df, alpha)};
+            if (margin)
+                diff.contrast.non_inferiority =
+                    one_sided_test(diff.contrast.estimate, -*margin, Alternative::greater, alpha);
+            d.push_back(diff);
+        }
+    if (d.size() >= min_adjusted_differences) {
+        std::vector<double> p, p_ni;
+        for (const ModalityDifference& x : d) {
+            p.push_back(x.contrast.p);
+            if (margin) p_ni.push_back(x.contrast.non_inferiority->p);
+        }
+        const std::vector<double> holm = holm_adjust(p), holm_ni = holm_adjust(p_ni);
+        for (std::size_t i = 0; i < d.size(); ++i) {
+            d[i].p_holm = holm[i];
+            if (margin) d[i].contrast.non_inferiority->p_holm = holm_ni[i];
+        }
+    }
     return d;
 }
 
+// The mean FOM of nr readers in one modality for random readers and cases:
+// standard error sqrt((MS(R) + nr max(Cov2, 0)) / nr) on Hillis's df.
+Estimate random_readers_mean(double mean, double ms_r, double cov2, int nr, double alpha)
+{
+    const double den = ms_r + nr * std::max(cov2, 0.0);
+    const double df = quotient(den * den, quotient(ms_r * ms_r, nr - 1.0));
+    return estimate_of(mean, std_error_of(den / nr), df, alpha);
+}
+
 // Random readers and random cases: F on Hillis's ddf.
-ModalityTest random_readers_random_cases(const ModalityAnalysis& a, int nr, double alpha)
+ModalityTest random_readers_random_cases(const ModalityAnalysis& a, int nr, double alpha,
+                                         std::optional<double> margin)
 {
     const int nm = int(a.modality_means.size());
     const double den = a.ms.tr + nr * std::max(a.cov.cov2 - a.cov.cov3, 0.0);
@@ -157,18 +191,16 @@ ModalityTest random_readers_random_cases(const ModalityAnalysis& a, int nr, doub
     test.ddf = quotient(den * den, quotient(a.ms.tr * a.ms.tr, double(nm - 1) * (nr - 1)));
     test.p = f_upper_tail(test.statistic, test.ndf, test.ddf);
     test.differences =
-        differences(a.modality_means, std_error_of(2.0 / nr * den), test.ddf, alpha);
-    for (int m = 0; m < nm; ++m) {
-        const double ms_r = a.modality_ms_r[m];
-        const double den_m = ms_r + nr * std::max(a.modality_cov[m].cov2, 0.0);
-        const double df = quotient(den_m * den_m, quotient(ms_r * ms_r, nr - 1.0));
-        test.means.push_back(estimate_of(a.modality_means[m], std_error_of(den_m / nr), df, alpha));
-    }
+        differences(a.modality_means, std_error_of(2.0 / nr * den), test.ddf, alpha, margin);
+    for (int m = 0; m < nm; ++m)
+        test.means.push_back(random_readers_mean(a.modality_means[m], a.modality_ms_r[m],
+                                                 a.modality_cov[m].cov2, nr, alpha));
     return test;
 }
 
 // Fixed readers and random cases: chi-square on T - 1 df, normal intervals.
-ModalityTest fixed_readers_random_cases(const ModalityAnalysis& a, int nr, double alpha)
+ModalityTest fixed_readers_random_cases(const ModalityAnalysis& a, int nr, double alpha,
+                                        std::optional<double> margin)
 {
     const int nm = int(a.modality_means.size());
     // With one reader the reader-pair covariances do not exist and do not enter.
@@ -181,7 +213,7 @@ ModalityTest fixed_readers_random_cases(const ModalityAnalysis& a, int nr, doubl
     test.ddf = infinite_df;
     test.p = chi2_upper_tail(test.statistic, test.ndf);
     test.differences =
-        differences(a.modality_means, std_error_of(2.0 / nr * den), infinite_df, alpha);
+        differences(a.modality_means, std_error_of(2.0 / nr * den), infinite_df, alpha, margin);
     for (int m = 0; m < nm; ++m) {
         const Covariances& c = a.modality_cov[m];
         const double var_mean = (c.var + (nr > 1 ? (nr - 1) * c.cov2 : 0.0)) / nr;
@@ -192,7 +224,8 @@ ModalityTest fixed_readers_random_cases(const ModalityAnalysis& a, int nr, doubl
 }
 
 // Random readers and fixed cases: F = MS(T)/MS(TR) on (T - 1, (T - 1)(R - 1)).
-ModalityTest random_readers_fixed_cases(const ModalityAnalysis& a, int nr, double alpha)
+ModalityTest random_readers_fixed_cases(const ModalityAnalysis& a, int nr, double alpha,
+                                        std::optional<double> margin)
 {
     const int nm = int(a.modality_means.size());
     ModalityTest test;
@@ -202,7 +235,7 @@ ModalityTest random_readers_fixed_cases(const ModalityAnalysis& a, int nr, doubl
     test.ddf = double(nm - 1) * (nr - 1);
     test.p = f_upper_tail(test.statistic, test.ndf, test.ddf);
     test.differences =
-        differences(a.modality_means, std_error_of(2.0 * a.ms.tr / nr), test.ddf, alpha);
+        differences(a.modality_means, std_error_of(2.0 * a.ms.tr / nr), test.ddf, alpha, margin);
     for (int m = 0; m < nm; ++m)
         test.means.push_back(estimate_of(a.modality_means[m],
                                          std_error_of(a.modality_ms_r[m] / nr), nr - 1.0, alpha));
@@ -216,7 +249,46 @@ int reader_index(const std::vector<std::string>& readers, const std::string& nam
     return it == readers.end() ? -1 : int(it - readers.begin());
 }
 
+// FOM of a table with its jackknife standard error and normal interval.
+Estimate fom_estimate(const FomMatrix& x, int reader, int modality, double alpha)
+{
+    const std::vector<double>& loo = x.jackknife[reader][modality];
+    return estimate_of(x.theta[reader][modality], std_error_of(jackknife_covariance(loo, loo)),
+                       infinite_df, alpha);
+}
+
 }  // namespace
+
+OneSidedTest one_sided_test(const Estimate& e, double bound, Alternative alternative, double alpha)
+{
+    OneSidedTest r;
+    r.bound = bound;
+    r.alternative = alternative;
+    r.t = quotient(e.value - bound, e.std_error);
+    // P(T >= t) = P(T <= -t): no cancellation for small p values.
+    r.p = t_lower_tail(alternative == Alternative::less ? r.t : -r.t, e.df);
+    const double half = t_upper_quantile(alpha, e.df) * e.std_error;
+    r.confidence_bound = alternative == Alternative::less ? e.value + half : e.value - half;
+    r.rejected = r.p < alpha;
+    return r;
+}
+
+std::vector<double> holm_adjust(std::span<const double> p)
+{
+    const std::size_t m = p.size();
+    std::vector<std::size_t> order(m);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return !std::isnan(p[a]) && (std::isnan(p[b]) || p[a] < p[b]);
+    });
+    std::vector<double> adjusted(m, nan_value);
+    double running = 0.0;  // the step-down maximum
+    for (std::size_t i = 0; i < m && !std::isnan(p[order[i]]); ++i) {
+        running = std::max(running, std::min(1.0, double(m - i) * p[order[i]]));
+        adjusted[order[i]] = running;
+    }
+    return adjusted;
+}
 
 Problem check_plan(const std::vector<std::string>& readers, int modalities,
                    const AnalysisOptions& options)
@@ -224,6 +296,9 @@ Problem check_plan(const std::vector<std::string>& readers, int modalities,
     if (!(options.alpha > 0.0 && options.alpha < 1.0))
         return input_error("alpha " + number_text(options.alpha) +
                            " must lie between 0 and 1 (0.05 gives 95% intervals)");
+    if (options.margin && !(std::isfinite(*options.margin) && *options.margin > 0.0))
+        return input_error("margin " + number_text(*options.margin) +
+                           " must be above 0 (a difference of FOMs, e.g. 0.05)");
     if (!options.reference_reader) {
         if (modalities < 2)
             return input_error("the study has one modality: compare two or more modalities, or "
@@ -246,7 +321,7 @@ Problem check_plan(const std::vector<std::string>& readers, int modalities,
 }
 
 ModalityAnalysis analyze_modalities(const FomMatrix& x, const std::vector<int>& readers,
-                                    double alpha)
+                                    double alpha, std::optional<double> margin)
 {
     const int nm = int(x.modalities.size()), nr = int(readers.size());
     const std::vector<std::vector<double>> table = fom_table(x, readers);
@@ -264,14 +339,15 @@ ModalityAnalysis analyze_modalities(const FomMatrix& x, const std::vector<int>& 
     const Covariances& c = a.cov;
     a.var_tr = a.ms.tr - c.var + c.cov1 + c.cov2 - c.cov3;
     a.var_r = (a.ms.r - c.var - (nm - 1) * c.cov1 + c.cov2 + (nm - 1) * c.cov3 - a.var_tr) / nm;
-    a.random_readers_random_cases = random_readers_random_cases(a, nr, alpha);
-    a.fixed_readers_random_cases = fixed_readers_random_cases(a, nr, alpha);
-    a.random_readers_fixed_cases = random_readers_fixed_cases(a, nr, alpha);
+    a.random_readers_random_cases = random_readers_random_cases(a, nr, alpha, margin);
+    a.fixed_readers_random_cases = fixed_readers_random_cases(a, nr, alpha, margin);
+    a.random_readers_fixed_cases = random_readers_fixed_cases(a, nr, alpha, margin);
     return a;
 }
 
 ReferenceAnalysis analyze_reference(const FomMatrix& x, int reference,
-                                    const std::vector<int>& readers, int modality, double alpha)
+                                    const std::vector<int>& readers, int modality, double alpha,
+                                    std::optional<double> margin)
 {
     const int nj = int(readers.size()), nk = int(x.cases.size());
     ReferenceAnalysis a;
@@ -305,6 +381,25 @@ ReferenceAnalysis analyze_reference(const FomMatrix& x, int reference,
         contrast_of(psi_mean, std_error_of(a.ms_den / nj), ddf, alpha);
     a.random_readers_fixed_cases =
         contrast_of(psi_mean, std_error_of(a.ms_r / nj), nj - 1.0, alpha);
+    if (margin)
+        for (Contrast* c : {&a.random_readers_random_cases, &a.random_readers_fixed_cases})
+            c->non_inferiority = one_sided_test(c->estimate, *margin, Alternative::less, alpha);
+
+    // Each reader alone against the reference, cases random: z tests.
+    std::vector<double> p;
+    for (int j = 0; j < nj; ++j) {
+        const double var_j = jackknife_covariance(psi_k[j], psi_k[j]);
+        a.reader_differences.push_back(
+            {contrast_of(a.psi[j], std_error_of(var_j), infinite_df, alpha), nan_value});
+        p.push_back(a.reader_differences.back().contrast.p);
+    }
+    const std::vector<double> holm = holm_adjust(p);
+    for (int j = 0; j < nj; ++j) a.reader_differences[j].p_holm = holm[j];
+
+    a.reference_estimate = fom_estimate(x, reference, modality, alpha);
+    a.readers_mean_estimate =
+        random_readers_mean(a.readers_mean, sample_variance(foms),
+                            modality_covariances(x, readers, modality).cov2, nj, alpha);
     return a;
 }
 
@@ -321,11 +416,17 @@ Expected<ClassAnalysis> analyze(FomMatrix matrix, const AnalysisOptions& options
         if (r != reference) others.push_back(r);
 
     ClassAnalysis result;
+    for (int r = 0; r < int(matrix.readers.size()); ++r) {
+        result.fom_estimates.emplace_back();
+        for (int m = 0; m < nm; ++m)
+            result.fom_estimates.back().push_back(fom_estimate(matrix, r, m, options.alpha));
+    }
     if (reference >= 0)
         for (int m = 0; m < nm; ++m)
-            result.references.push_back(
-                analyze_reference(matrix, reference, others, m, options.alpha));
-    if (nm >= 2) result.modalities = analyze_modalities(matrix, others, options.alpha);
+            result.references.push_back(analyze_reference(matrix, reference, others, m,
+                                                          options.alpha, options.margin));
+    if (nm >= 2)
+        result.modalities = analyze_modalities(matrix, others, options.alpha, options.margin);
     result.matrix = std::move(matrix);
     return result;
 }

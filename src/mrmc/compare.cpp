@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "mrmc/curves.h"
 #include "mrmc/model_fom.h"
 
 namespace varnel::mrmc {
@@ -60,6 +61,7 @@ Expected<CompareResult> compare_cases(const study::CaseStudy& study, const Compa
     result.source = study.source;
     result.fom = options.fom;
     result.alpha = options.analysis.alpha;
+    result.margin = options.analysis.margin;
     result.several_target_classes = present.size() > 1;
     for (int t : chosen) {
         Expected<FomMatrix> matrix =
@@ -68,6 +70,7 @@ Expected<CompareResult> compare_cases(const study::CaseStudy& study, const Compa
         Expected<ClassAnalysis> analysis = analyze(std::move(matrix).value(), options.analysis);
         if (!analysis) return input_error(src + analysis.error().message);
         result.classes.push_back(std::move(analysis).value());
+        result.curves.push_back(empirical_operating_points(study, t));
     }
     return result;
 }
@@ -89,6 +92,7 @@ Expected<CompareResult> compare(const study::CaseStudy& study, const CompareOpti
     std::vector<ModelFits> fits;
     ModelFomOptions model;
     int finished = 0, stage = 0;  // fits of the classes done, and in the class under way
+    std::vector<std::vector<TableCurves>> model_curves;  // per class, reader-major tables
     if (is_model_based(options.fom)) {
         Expected<LocalizationUse> use = localization_of(options);
         if (!use)
@@ -110,6 +114,7 @@ Expected<CompareResult> compare(const study::CaseStudy& study, const CompareOpti
         model.cancel = options.run.cancel;
         model.gof_bootstrap = options.gof_bootstrap;
         model.seed = options.seed;
+        model.keep_curves = true;
         if (options.run.progress)
             model.progress = [&](int done, int total) {
                 stage = total;
@@ -121,6 +126,7 @@ Expected<CompareResult> compare(const study::CaseStudy& study, const CompareOpti
             Expected<ModelFits> made_fits = model_fits(study, binnings, t, options.fom, model);
             if (!made_fits)
                 return made_fits.error();
+            model_curves.push_back(std::move(made_fits->curves));
             fits.push_back(*made_fits);
             return std::move(made_fits->matrix);
         };
@@ -138,6 +144,11 @@ Expected<CompareResult> compare(const study::CaseStudy& study, const CompareOpti
         result->fit = settings;
         result->localization = localization;
         check_fits(study, options, std::move(fits), *result);
+        // Model-based: the binned tables' points and the fitted curves.
+        const std::size_t nm = study.modalities.size();
+        for (std::size_t c = 0; c < model_curves.size() && c < result->curves.size(); ++c)
+            for (std::size_t i = 0; i < model_curves[c].size(); ++i)
+                result->curves[c][i / nm][i % nm] = std::move(model_curves[c][i]);
     }
     return result;
 }

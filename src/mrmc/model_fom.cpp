@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "model/upper_limit.h"
+#include "mrmc/curves.h"
 #include "report/blocks.h"
 #include "study/batch.h"
 #include "varnel/goodness_of_fit.h"
+#include "varnel/summary.h"
 
 namespace varnel::mrmc {
 
@@ -99,15 +101,17 @@ struct Fitted {
     std::string failure;
     int attempts = 0;  // fits tried
     std::optional<model::UpperLimit> limit;  // the FOM is this limit's
+    TableCurves curves;  // with_curves: the fitted curves of class t (not at a limit)
 };
 
 // The attempts of a fit in turn: from `start` (cold when null), cold, from
 // `fallback` (cold when null) with a smaller first step, and the same with
 // a wider range; the first that converges is kept.  Then the limit at an
-// infinite boundary, where it exists, unless the fit beats it.
+// infinite boundary, where it exists, unless the fit beats it.  With
+// `with_curves` also the fitted curves of a converged fit.
 Fitted fit_one(const Study& table, const FomSpec& fom, int t, const FitSettings& settings,
                Workspace& ws, const Parameters* start, const Parameters* fallback,
-               bool keep_result = false)
+               bool keep_result = false, bool with_curves = false)
 {
     Fitted f;
     const auto prepared = prepare(table, settings);
@@ -159,6 +163,11 @@ Fitted fit_one(const Study& table, const FomSpec& fom, int t, const FitSettings&
     f.estimate = converged->estimate;
     if (keep_result)
         f.result = std::make_shared<const FitResult>(*converged);
+    if (with_curves) {
+        Summary curves;
+        summarize_curves(*prepared, *converged, curves);
+        add_fitted_curves(*curves.curves, t, prepared->spec.chance_entered, f.curves);
+    }
     return f;
 }
 
@@ -327,7 +336,8 @@ Expected<ModelFits> model_fits(const study::CaseStudy& s,
     study::run_parallel(
         ntables, options.threads,
         [&](int i, Workspace& ws) {
-            full[i] = fit_one((*tables)[i], fom, t, options.fit, ws, nullptr, nullptr, true);
+            full[i] = fit_one((*tables)[i], fom, t, options.fit, ws, nullptr, nullptr, true,
+                              options.keep_curves);
             TableFit& d = out.tables[i];
             d.reader = s.readers[i / nm];
             d.modality = s.modalities[i % nm];
@@ -388,6 +398,13 @@ Expected<ModelFits> model_fits(const study::CaseStudy& s,
                                       " cases in " + cell_text(binning, failed->cell) + ")"
                                 : std::string()) +
                          fit_advice);
+    }
+    if (options.keep_curves) {
+        for (int i = 0; i < ntables; ++i) {
+            out.curves.push_back(binned_operating_points((*tables)[i], t));
+            out.curves.back().fitted_roc = std::move(full[i].curves.fitted_roc);
+            out.curves.back().fitted_lroc = std::move(full[i].curves.fitted_lroc);
+        }
     }
     return out;
 }

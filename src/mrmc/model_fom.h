@@ -36,6 +36,9 @@ struct ModelFomOptions {
     // Fit every table from its ratings alone (study::without_localization);
     // for model-auc only, which does not need the localization outcomes.
     bool ratings_only = false;
+    // Keep each full table's operating points and fitted curves (for the
+    // pictures of a comparison).
+    bool keep_curves = false;
     int threads = 1;
     // Called now and then with the numbers of fits done and in all (the full
     // tables and the distinct refits).
@@ -51,6 +54,8 @@ struct ModelFomOptions {
 // error with status 2 naming reader, modality and, for a refit, the first
 // case of the analysis whose leaving out gives that table, with how many
 // cases do; a cancellation (checked between fits) is a cancelled error.
+// With `curves`, also each table's operating points and fitted curves there
+// (reader-major, one per table).
 Expected<FomMatrix> model_fom_matrix(const study::CaseStudy& study, const study::Binning& binning,
                                      int target_class, const FomSpec& fom,
                                      const ModelFomOptions& options);
@@ -72,6 +77,9 @@ Expected<FomMatrix> model_fom_matrix(const study::CaseStudy& study, const study:
 struct ModelFits {
     FomMatrix matrix;
     std::vector<TableFit> tables;
+    // With keep_curves: per table (reader-major) its operating points and,
+    // when it was fitted (not at a limit), its fitted curves.
+    std::vector<TableCurves> curves;
 };
 Expected<ModelFits> model_fits(const study::CaseStudy& study,
                                const std::vector<study::Binning>& reader_binnings,

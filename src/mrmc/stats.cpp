@@ -77,15 +77,34 @@ double t_two_sided_p(double t, double df)
     return 2.0 * boost::math::cdf(boost::math::complement(dist, a));
 }
 
-double t_critical(double alpha, double df)
+double t_lower_tail(double t, double df)
 {
-    if (!(alpha > 0.0 && alpha < 1.0) || !valid_df(df)) return nan_value;
+    if (std::isnan(t)) return nan_value;
+    if (std::isinf(t)) return t > 0 ? 1.0 : 0.0;  // whatever the df
+    if (!valid_df(df)) return nan_value;
     if (std::isinf(df)) {
         const boost::math::normal_distribution<double, quiet_policy> dist;
-        return boost::math::quantile(boost::math::complement(dist, alpha / 2));
+        return boost::math::cdf(dist, t);
     }
     const boost::math::students_t_distribution<double, quiet_policy> dist(df);
-    return boost::math::quantile(boost::math::complement(dist, alpha / 2));
+    return boost::math::cdf(dist, t);
+}
+
+double t_upper_quantile(double tail, double df)
+{
+    if (!(tail > 0.0 && tail < 1.0) || !valid_df(df)) return nan_value;
+    if (std::isinf(df)) {
+        const boost::math::normal_distribution<double, quiet_policy> dist;
+        return boost::math::quantile(boost::math::complement(dist, tail));
+    }
+    const boost::math::students_t_distribution<double, quiet_policy> dist(df);
+    return boost::math::quantile(boost::math::complement(dist, tail));
+}
+
+double t_critical(double alpha, double df)
+{
+    if (!(alpha > 0.0 && alpha < 1.0)) return nan_value;
+    return t_upper_quantile(alpha / 2, df);
 }
 
 }  // namespace varnel::mrmc

@@ -26,6 +26,15 @@ double chi2_upper_tail(double x, double df);
 // standard normal); |t| = inf gives 0 even when df is undefined.
 double t_two_sided_p(double t, double df);
 
+// P(T <= t) for Student's t on df degrees of freedom (infinite: standard
+// normal); t = -inf gives 0 and t = +inf gives 1 even when df is undefined.
+double t_lower_tail(double t, double df);
+
+// The upper `tail` quantile of Student's t on df degrees of freedom
+// (infinite: standard normal), 0 < tail < 1: the factor of a one-sided
+// (1 - tail) confidence bound.
+double t_upper_quantile(double tail, double df);
+
 // The upper alpha/2 quantile of Student's t on df degrees of freedom
 // (infinite: standard normal), the half-width factor of a (1 - alpha)
 // confidence interval.

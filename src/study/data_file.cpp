@@ -73,23 +73,6 @@ Expected<void> check_limits(const Study& s)
     return {};
 }
 
-// A part of a file name: safe ASCII kept, any other character one '_'.
-std::string safe_name_part(std::string_view text)
-{
-    std::string out;
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < text.size() && chars < name_part_chars; ++i) {
-        const char c = text[i];
-        if (is_continuation_byte(c))
-            continue;
-        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
-        out += safe ? c : '_';
-        ++chars;
-    }
-    return out;
-}
-
 }  // namespace
 
 // Cut at a character boundary, then control characters as blanks.
@@ -121,6 +104,23 @@ Expected<std::string> format_data_file(const Study& s)
     return text;
 }
 
+// Safe ASCII kept, any other character one '_'.
+std::string file_name_part(std::string_view text)
+{
+    std::string out;
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < text.size() && chars < name_part_chars; ++i) {
+        const char c = text[i];
+        if (is_continuation_byte(c))
+            continue;
+        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
+        out += safe ? c : '_';
+        ++chars;
+    }
+    return out;
+}
+
 std::string data_file_name(int number, int count, std::string_view reader,
                            std::string_view modality)
 {
@@ -128,7 +128,7 @@ std::string data_file_name(int number, int count, std::string_view reader,
     std::string prefix = std::to_string(number);
     prefix.insert(0, prefix.size() < static_cast<std::size_t>(digits) ? digits - prefix.size() : 0,
                   '0');
-    return prefix + "_" + safe_name_part(reader) + "_" + safe_name_part(modality) + ".lrc";
+    return prefix + "_" + file_name_part(reader) + "_" + file_name_part(modality) + ".lrc";
 }
 
 }  // namespace varnel::study

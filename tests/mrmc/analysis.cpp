@@ -205,6 +205,249 @@ TEST(ReferenceReader, TwoModalities)
     EXPECT_EQ(c.modalities->cov.cov3, alone.modalities->cov.cov3);
 }
 
+// Each reader against the reference with cases random: the psi_j of the
+// study above all deviate by (-0.03, 0, 0.03) when a case is left out, so
+// every psi_j has jackknife variance (K - 1)^2 / K = 4/3 times their sample
+// variance 0.0009, 0.0012: z = 0, sqrt 3, 2 sqrt 3.  The reference's own
+// leave-one-out values deviate by (0.01, -0.02, 0.01): variance 4/3 * 3e-4.
+TEST(ReferenceReader, PerReaderPsiAndReferenceFomByHand)
+{
+    AnalysisOptions options;
+    options.reference_reader = "REF";
+    const ClassAnalysis c = analyzed(reference_matrix(), options);
+    const ReferenceAnalysis& a = c.references[0];
+    ASSERT_EQ(a.reader_differences.size(), 3u);
+    const double se = std::sqrt(0.0012);
+    const double z[] = {0.0, std::sqrt(3.0), 2 * std::sqrt(3.0)};
+    const double p[] = {1.0, std::erfc(z[1] / std::sqrt(2.0)), std::erfc(z[2] / std::sqrt(2.0))};
+    for (int j = 0; j < 3; ++j) {
+        const Contrast& d = a.reader_differences[j].contrast;
+        EXPECT_NEAR(d.estimate.value, 0.06 * j, 1e-15) << j;
+        EXPECT_NEAR(d.estimate.std_error, se, 1e-15) << j;
+        EXPECT_EQ(d.estimate.df, inf) << j;
+        EXPECT_NEAR(d.t, z[j], 1e-12) << j;
+        EXPECT_NEAR(d.p, p[j], 1e-12) << j;
+        EXPECT_NEAR(d.estimate.lower, 0.06 * j - z975 * se, 1e-12) << j;
+        EXPECT_NEAR(d.estimate.upper, 0.06 * j + z975 * se, 1e-12) << j;
+        EXPECT_FALSE(d.non_inferiority) << "only the mean psi is tested against a margin";
+    }
+    // Holm over the three readers: D (smallest p) times 3, then C times 2
+    // (above D's), then B's p of 1.
+    EXPECT_NEAR(a.reader_differences[2].p_holm, 3 * p[2], 1e-12);
+    EXPECT_NEAR(a.reader_differences[1].p_holm, 2 * p[1], 1e-12);
+    EXPECT_EQ(a.reader_differences[0].p_holm, 1.0);
+
+    EXPECT_NEAR(a.reference_estimate.value, 0.8, 1e-15);
+    EXPECT_NEAR(a.reference_estimate.std_error, 0.02, 1e-15);
+    EXPECT_EQ(a.reference_estimate.df, inf);
+    EXPECT_NEAR(a.reference_estimate.lower, 0.8 - z975 * 0.02, 1e-12);
+    EXPECT_NEAR(a.reference_estimate.upper, 0.8 + z975 * 0.02, 1e-12);
+    // The same FOM estimate as the class's table of every reader's FOM.
+    EXPECT_EQ(c.fom_estimates[0][0].std_error, a.reference_estimate.std_error);
+    EXPECT_NEAR(c.fom_estimates[3][0].value, 0.92, 1e-15);
+
+    // The readers' mean: every other reader's leave-one-out FOMs deviate by
+    // (-0.02, -0.02, 0.04), so Cov2 = 4/3 * 1.2e-3 = 1.6e-3; MS(R) 0.0036;
+    // denominator 0.0036 + 3 * 0.0016 = 0.0084 on 2 (0.0084 / 0.0036)^2 df.
+    const Estimate& m = a.readers_mean_estimate;
+    EXPECT_NEAR(m.value, 0.86, 1e-15);
+    EXPECT_NEAR(m.std_error, std::sqrt(0.0028), 1e-15);
+    EXPECT_NEAR(m.df, 2 * (0.0084 / 0.0036) * (0.0084 / 0.0036), 1e-10);
+}
+
+// With two modalities the readers' mean of a reference analysis is the
+// modality mean the random-readers analysis of the same readers gives.
+TEST(ReferenceReader, ReadersMeanAsTheModalityAnalysisGivesIt)
+{
+    AnalysisOptions options;
+    options.reference_reader = "R1";
+    const ClassAnalysis c = analyzed(
+        two_case_matrix({{0.9, 0.9}, {0.8, 0.85}, {0.7, 0.8}, {0.75, 0.8}},
+                        {{0.01, 0.01}, {0.02, 0.03}, {0.01, 0.02}, {0.03, 0.01}}),
+        options);
+    for (int m = 0; m < 2; ++m) {
+        const Estimate& want = c.modalities->random_readers_random_cases.means[m];
+        const Estimate& got = c.references[m].readers_mean_estimate;
+        EXPECT_NEAR(got.value, want.value, 1e-15) << m;
+        EXPECT_NEAR(got.std_error, want.std_error, 1e-15) << m;
+        EXPECT_NEAR(got.df, want.df, 1e-9) << m;
+        EXPECT_NEAR(got.upper, want.upper, 1e-12) << m;
+    }
+}
+
+// Holm's method by hand: p = (0.01, 0.04, 0.03, 0.005) sorted 0.005, 0.01,
+// 0.03, 0.04 and multiplied by 4, 3, 2, 1: 0.02, 0.03, 0.06, 0.04, the last
+// raised to 0.06 (never below an earlier step).
+TEST(Holm, ByHand)
+{
+    const std::vector<double> p{0.01, 0.04, 0.03, 0.005};
+    const std::vector<double> h = holm_adjust(p);
+    ASSERT_EQ(h.size(), 4u);
+    EXPECT_NEAR(h[0], 0.03, 1e-15);
+    EXPECT_NEAR(h[1], 0.06, 1e-15);
+    EXPECT_NEAR(h[2], 0.06, 1e-15);
+    EXPECT_NEAR(h[3], 0.02, 1e-15);
+    // Capped at 1: 3 * 0.4, then 2 * 0.45 and 0.5 raised to it.
+    EXPECT_EQ(holm_adjust(std::vector<double>{0.5, 0.4, 0.45}),
+              (std::vector<double>{1.0, 1.0, 1.0}));
+    // Ties: 3 * 0.01, 2 * 0.02, and 0.02 raised to 0.04.
+    const std::vector<double> ties = holm_adjust(std::vector<double>{0.02, 0.01, 0.02});
+    EXPECT_NEAR(ties[0], 0.04, 1e-15);
+    EXPECT_NEAR(ties[1], 0.03, 1e-15);
+    EXPECT_NEAR(ties[2], 0.04, 1e-15);
+    // A NaN stays NaN and still counts: the other p values are multiplied by
+    // 3 and 2 as in a family of three.
+    const std::vector<double> with_nan = holm_adjust(std::vector<double>{0.02, std::nan(""), 0.01});
+    EXPECT_NEAR(with_nan[2], 0.03, 1e-15);
+    EXPECT_NEAR(with_nan[0], 0.04, 1e-15);
+    EXPECT_TRUE(std::isnan(with_nan[1]));
+    EXPECT_TRUE(holm_adjust(std::vector<double>{}).empty());
+    EXPECT_EQ(holm_adjust(std::vector<double>{0.3}), std::vector<double>{0.3});
+}
+
+// Three modalities: each test's pairwise p values also Holm-adjusted (and
+// the one-sided ones with a margin); two modalities: none.
+TEST(Holm, PairwiseDifferencesOfThreeModalities)
+{
+    AnalysisOptions options;
+    options.margin = 0.05;
+    const ClassAnalysis c = analyzed(two_case_matrix(
+        {{0.8, 0.9, 0.85}, {0.7, 0.85, 0.8}, {0.75, 0.8, 0.9}},
+        {{0.01, 0.02, 0.01}, {0.03, 0.04, 0.02}, {0.02, 0.02, 0.03}}), options);
+    for (const ModalityTest* t :
+         {&c.modalities->random_readers_random_cases, &c.modalities->fixed_readers_random_cases,
+          &c.modalities->random_readers_fixed_cases}) {
+        std::vector<double> p, p_ni;
+        for (const ModalityDifference& d : t->differences) {
+            p.push_back(d.contrast.p);
+            p_ni.push_back(d.contrast.non_inferiority->p);
+        }
+        const std::vector<double> holm = holm_adjust(p), holm_ni = holm_adjust(p_ni);
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(t->differences[i].p_holm, holm[i]) << t->statistic_name << i;
+            EXPECT_EQ(t->differences[i].contrast.non_inferiority->p_holm, holm_ni[i]);
+            EXPECT_GE(t->differences[i].p_holm, t->differences[i].contrast.p);
+        }
+    }
+    const ClassAnalysis two = analyzed(
+        two_case_matrix({{0.8, 0.9}, {0.7, 0.85}}, {{0.01, 0.02}, {0.03, 0.04}}), options);
+    EXPECT_TRUE(std::isnan(two.modalities->random_readers_random_cases.differences[0].p_holm));
+    const ModalityDifference& d = two.modalities->random_readers_random_cases.differences[0];
+    EXPECT_TRUE(std::isnan(d.contrast.non_inferiority->p_holm));
+}
+
+// The one-sided test against a bound of 0 uses the two-sided test's t and
+// df: half its p value when the estimate lies on the side of H1, 1 - half
+// otherwise; its confidence bound is the end of the two-sided interval at
+// twice alpha.  Checked on the tests of the 2 x 2 study (t, normal and
+// Cauchy) and of the reference study (t on 8 df).
+TEST(NonInferiority, OneSidedAgainstTheTwoSidedTest)
+{
+    AnalysisOptions ten;
+    ten.alpha = 0.1;
+    const ClassAnalysis c = analyzed(
+        two_case_matrix({{0.8, 0.9}, {0.7, 0.85}}, {{0.01, 0.02}, {0.03, 0.04}}));
+    const ClassAnalysis c10 = analyzed(
+        two_case_matrix({{0.8, 0.9}, {0.7, 0.85}}, {{0.01, 0.02}, {0.03, 0.04}}), ten);
+    AnalysisOptions ref;
+    ref.reference_reader = "REF";
+    const ClassAnalysis r = analyzed(reference_matrix(), ref);
+    ref.alpha = 0.1;
+    const ClassAnalysis r10 = analyzed(reference_matrix(), ref);
+    const std::pair<const Contrast*, const Contrast*> contrasts[] = {
+        {&c.modalities->random_readers_random_cases.differences[0].contrast,
+         &c10.modalities->random_readers_random_cases.differences[0].contrast},
+        {&c.modalities->fixed_readers_random_cases.differences[0].contrast,
+         &c10.modalities->fixed_readers_random_cases.differences[0].contrast},
+        {&c.modalities->random_readers_fixed_cases.differences[0].contrast,
+         &c10.modalities->random_readers_fixed_cases.differences[0].contrast},
+        {&r.references[0].random_readers_random_cases, &r10.references[0].random_readers_random_cases}};
+    for (const auto& [two_sided, at_ten] : contrasts) {
+        SCOPED_TRACE(two_sided->estimate.df);
+        const double half = two_sided->p / 2;
+        const bool negative = two_sided->estimate.value < 0;
+        const OneSidedTest less = one_sided_test(two_sided->estimate, 0.0, Alternative::less, 0.05);
+        const OneSidedTest greater =
+            one_sided_test(two_sided->estimate, 0.0, Alternative::greater, 0.05);
+        EXPECT_NEAR(less.t, two_sided->t, 1e-12);
+        EXPECT_NEAR(greater.t, two_sided->t, 1e-12);
+        EXPECT_NEAR(less.p, negative ? half : 1 - half, 1e-12);
+        EXPECT_NEAR(greater.p, negative ? 1 - half : half, 1e-12);
+        EXPECT_NEAR(less.confidence_bound, at_ten->estimate.upper, 1e-12);
+        EXPECT_NEAR(greater.confidence_bound, at_ten->estimate.lower, 1e-12);
+        // H0 rejected exactly when the bound lies beyond 0 on the side of H1.
+        EXPECT_EQ(less.rejected, less.confidence_bound < 0.0);
+        EXPECT_EQ(greater.rejected, greater.confidence_bound > 0.0);
+    }
+}
+
+// Margins in the analyses.  Reference study: mean psi 0.06 with standard
+// error sqrt(0.0024) on 8 df, t(0.95; 8) = 1.859548038 (tables): upper
+// bound 0.151099.  Margin 0.1: t = -0.04 / sqrt(0.0024), not rejected;
+// margin 0.2: t = -0.14 / sqrt(0.0024) = -2.857738, rejected.  The 2 x 2
+// study: difference -0.125, tested against -d.
+TEST(NonInferiority, MarginsInTheAnalyses)
+{
+    const double se = std::sqrt(0.0024);
+    const double upper = 0.06 + 1.859548038 * se;
+    for (const double d : {0.1, 0.2}) {
+        AnalysisOptions options;
+        options.reference_reader = "REF";
+        options.margin = d;
+        const ClassAnalysis c = analyzed(reference_matrix(), options);
+        const Contrast& rr = c.references[0].random_readers_random_cases;
+        ASSERT_TRUE(rr.non_inferiority);
+        const OneSidedTest& n = *rr.non_inferiority;
+        const double t = (0.06 - d) / se;
+        EXPECT_EQ(n.bound, d);
+        EXPECT_EQ(n.alternative, Alternative::less);
+        EXPECT_NEAR(n.t, t, 1e-12);
+        EXPECT_NEAR(n.p, t_p_even_df(t, 8) / 2, 1e-10);
+        EXPECT_NEAR(n.confidence_bound, upper, 1e-8);
+        EXPECT_EQ(n.rejected, upper < d) << d;
+        EXPECT_TRUE(std::isnan(n.p_holm));
+        ASSERT_TRUE(c.references[0].random_readers_fixed_cases.non_inferiority);
+        EXPECT_NEAR(c.references[0].random_readers_fixed_cases.non_inferiority->t,
+                    (0.06 - d) / std::sqrt(0.0012), 1e-12);
+    }
+
+    AnalysisOptions options;
+    options.margin = 0.2;
+    const ClassAnalysis c = analyzed(
+        two_case_matrix({{0.8, 0.9}, {0.7, 0.85}}, {{0.01, 0.02}, {0.03, 0.04}}), options);
+    const Contrast& fr = c.modalities->fixed_readers_random_cases.differences[0].contrast;
+    ASSERT_TRUE(fr.non_inferiority);
+    // Standard error 0.01 on normal theory: z = (-0.125 + 0.2) / 0.01 = 7.5.
+    EXPECT_EQ(fr.non_inferiority->bound, -0.2);
+    EXPECT_EQ(fr.non_inferiority->alternative, Alternative::greater);
+    EXPECT_NEAR(fr.non_inferiority->t, 7.5, 1e-12);
+    EXPECT_NEAR(fr.non_inferiority->p, std::erfc(7.5 / std::sqrt(2.0)) / 2, 1e-25);
+    EXPECT_NEAR(fr.non_inferiority->confidence_bound, -0.125 - 1.6448536269514722 * 0.01, 1e-12);
+    EXPECT_TRUE(fr.non_inferiority->rejected);
+    // Without a margin there is no one-sided test.
+    EXPECT_FALSE(analyzed(two_case_matrix({{0.8, 0.9}, {0.7, 0.85}}, {{0.01, 0.02}, {0.03, 0.04}}))
+                     .modalities->fixed_readers_random_cases.differences[0]
+                     .contrast.non_inferiority);
+}
+
+// Undefined standard errors give undefined one-sided tests, never a
+// rejection; an estimate exactly on the bound with no error is undefined too.
+TEST(NonInferiority, UndefinedAndExactEstimates)
+{
+    const Estimate nan_se{0.1, std::nan(""), 5.0, 0.0, 0.0};
+    const OneSidedTest a = one_sided_test(nan_se, 0.05, Alternative::less, 0.05);
+    EXPECT_TRUE(std::isnan(a.p));
+    EXPECT_FALSE(a.rejected);
+    const OneSidedTest b = one_sided_test({0.05, 0.0, 5.0, 0.05, 0.05}, 0.05, Alternative::less, 0.05);
+    EXPECT_TRUE(std::isnan(b.t));
+    EXPECT_FALSE(b.rejected);
+    // Below the bound without error: t = -inf, p = 0, rejected.
+    const OneSidedTest c = one_sided_test({0.0, 0.0, 5.0, 0.0, 0.0}, 0.05, Alternative::less, 0.05);
+    EXPECT_EQ(c.p, 0.0);
+    EXPECT_TRUE(c.rejected);
+    EXPECT_EQ(c.confidence_bound, 0.0);
+}
+
 TEST(AnalysisPlan, ErrorsSayWhatToDo)
 {
     struct Case {
@@ -213,7 +456,9 @@ TEST(AnalysisPlan, ErrorsSayWhatToDo)
         AnalysisOptions options;
         std::string says;
     };
-    AnalysisOptions ref_x, ref_b, alpha0, alpha1;
+    AnalysisOptions ref_x, ref_b, alpha0, alpha1, margin0, margin_nan;
+    margin0.margin = 0.0;
+    margin_nan.margin = std::nan("");
     ref_x.reference_reader = "X";
     ref_b.reference_reader = "R2";
     alpha0.alpha = 0.0;
@@ -231,6 +476,8 @@ TEST(AnalysisPlan, ErrorsSayWhatToDo)
          "the reference analysis needs at least two readers besides \"R2\"; the study has 1"},
         {"alpha 0", two_by_two, alpha0, "alpha 0 must lie between 0 and 1"},
         {"alpha 1", two_by_two, alpha1, "alpha 1 must lie between 0 and 1"},
+        {"margin 0", two_by_two, margin0, "margin 0 must be above 0"},
+        {"margin NaN", two_by_two, margin_nan, "margin nan must be above 0"},
         {"failed FOM", nan_fom, {}, "the FOM of reader \"R2\", modality \"M2\" is not a finite"},
     };
     for (const Case& c : cases) {

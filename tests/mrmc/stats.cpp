@@ -45,6 +45,24 @@ TEST(StudentT, ClosedForms)
     EXPECT_NEAR(t_critical(0.10, inf), 1.6448536269514722, 1e-14);
 }
 
+// The one-sided tail and quantile: on 2 df P(T <= t) = 1/2 + t / (2 sqrt(2 + t^2)),
+// whose upper 5% point is 2.919985580 (tables); the normal's is 1.644853627.
+TEST(StudentT, OneSidedTailAndQuantile)
+{
+    EXPECT_NEAR(t_lower_tail(-1.5, 2.0), 0.5 - 1.5 / (2 * std::sqrt(2 + 2.25)), 1e-14);
+    EXPECT_NEAR(t_lower_tail(1.5, 2.0), 0.5 + 1.5 / (2 * std::sqrt(2 + 2.25)), 1e-14);
+    EXPECT_NEAR(t_lower_tail(-2.0, inf), std::erfc(2.0 / std::sqrt(2.0)) / 2, 1e-16);
+    EXPECT_NEAR(t_upper_quantile(0.05, 2.0), 2.919985580, 1e-9);
+    EXPECT_NEAR(t_upper_quantile(0.05, inf), 1.6448536269514722, 1e-14);
+    // The two-sided factor is the one-sided one at alpha / 2.
+    EXPECT_EQ(t_critical(0.05, 7.5), t_upper_quantile(0.025, 7.5));
+    EXPECT_EQ(t_lower_tail(-inf, std::nan("")), 0.0);
+    EXPECT_EQ(t_lower_tail(inf, std::nan("")), 1.0);
+    EXPECT_TRUE(std::isnan(t_lower_tail(1.0, 0.0)));
+    EXPECT_TRUE(std::isnan(t_upper_quantile(0.0, 4.0)));
+    EXPECT_TRUE(std::isnan(t_upper_quantile(1.0, 4.0)));
+}
+
 // F(1, ddf) is the square of t(ddf); chi-square on 1 df is the squared normal.
 TEST(FAndChiSquare, RelationsAndLimits)
 {

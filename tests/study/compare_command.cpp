@@ -161,6 +161,10 @@ TEST(CompareCommand, RefusedDesignsAndOptions)
          "--binning: \"readers\" is not study or reader"},
         {{"cases.csv", "--fom", "model-auc", "--reference", "R01", "--gof-bootstrap", "-5"},
          "--gof-bootstrap must be 0"},
+        {{"cases.csv", "--fom", "wilcoxon", "--reference", "R01", "--margin", "0"},
+         "margin 0 must be above 0"},
+        {{"cases.csv", "--fom", "wilcoxon", "--reference", "R01", "--margin", "-0.05"},
+         "margin -0.05 must be above 0"},
     };
     for (const Case& c : refused) {
         std::vector<std::string> args{"compare"};
@@ -186,4 +190,70 @@ TEST(CompareCommand, RefusedDesignsAndOptions)
                        dir.path());
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("two"), std::string::npos) << r.err;
+}
+
+// --margin: the one-sided tests in words; --plot DIR: the pictures, written
+// all at once into a new or empty folder (a folder with files in it is
+// refused before any work, and a refused run leaves no folder).
+TEST(CompareCommand, MarginAndPictures)
+{
+    TempDir dir;
+    dir.write("cases.csv", one_modality_cases());
+    const auto r = run(study_exe,
+                       {"compare", "cases.csv", "--fom", "wilcoxon", "--reference", "R01",
+                        "--margin", "0.1", "--plot", "pictures"},
+                       dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\nNon-inferiority margin 0.1 (one-sided tests at alpha 0.05)\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("  Non-inferiority of R01, margin 0.1: H0: mean psi >= 0.1"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("  Random readers, random cases: H0 "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("p (Holm)"), std::string::npos) << r.out;
+    const std::vector<std::string> files{"forest_target1.svg",
+                                         "operating_points_target1_01_M1.svg"};
+    std::vector<std::string> written;
+    for (const auto& e : fs::directory_iterator(dir.path() / "pictures"))
+        written.push_back(e.path().filename().string());
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, files);
+    for (const std::string& f : files) {
+        const std::string svg = read_text(dir.path() / "pictures" / f);
+        EXPECT_EQ(svg.rfind("<?xml", 0), 0u) << f;
+        EXPECT_NE(svg.find("</svg>"), std::string::npos) << f;
+    }
+
+    // JSON with the same options: the one-sided test of the mean psi.
+    const auto json = run(study_exe,
+                          {"compare", "cases.csv", "--fom", "wilcoxon", "--reference", "R01",
+                           "--margin", "0.1", "--format", "json"},
+                          dir.path());
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto doc = nlohmann::json::parse(json.out);
+    EXPECT_EQ(doc.at("margin"), 0.1);
+    const auto& ni = doc.at("analyses").at(0).at("reference_analyses").at(0).at(
+        "random_readers_random_cases").at("non_inferiority");
+    EXPECT_EQ(ni.at("null_hypothesis"), "mean psi >= 0.1");
+    EXPECT_TRUE(ni.at("rejected").is_boolean());
+
+    // The folder now holds files: refused at once, nothing else written.
+    const auto again = run(study_exe,
+                           {"compare", "cases.csv", "--fom", "wilcoxon", "--reference", "R01",
+                            "--plot", "pictures", "--jackknife", "jack.csv"},
+                           dir.path());
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find("pictures"), std::string::npos) << again.err;
+    EXPECT_TRUE(again.out.empty());
+    EXPECT_FALSE(fs::exists(dir.path() / "jack.csv"));
+    // A refused design leaves no picture folder behind.
+    const auto refused = run(study_exe,
+                             {"compare", "cases.csv", "--fom", "wilcoxon", "--plot", "new"},
+                             dir.path());
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_FALSE(fs::exists(dir.path() / "new"));
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().filename().string().find(".new"), std::string::npos)
+            << e.path() << ": a temporary folder left behind";
 }

@@ -28,7 +28,8 @@ Command add_bin_command(CLI::App& program);
 //     [-j N] [--format csv|json] [--out DIR] [--quiet]
 Command add_fit_command(CLI::App& program);
 // compare CASES.csv --fom F [--reference READER] [--target t] [--alpha A]
-//     [binning and fit options] [-j N] [--format text|json] [--jackknife FILE]
+//     [--margin d] [binning and fit options] [-j N] [--format text|json]
+//     [--jackknife FILE] [--plot DIR]
 Command add_compare_command(CLI::App& program);
 // power [PILOT.csv --fom F [compare's options] | --var ... --pilot-cases K]
 //     --readers J,... (--cases K,... | --power P) [--modalities T] [--alpha A]

@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "commands.h"
 #include "options.h"
+#include "study/output_folder.h"
 #include "varnel/cases.h"
 #include "varnel/compare.h"
 
@@ -22,6 +24,8 @@ struct CompareArguments {
     double alpha = 0.05;
     int gof_bootstrap = 0;
     std::uint64_t seed = 1;
+    std::optional<double> margin;
+    std::string plot;
     BinningArguments binning;
     FitArguments fit;
     int threads = default_threads();
@@ -29,8 +33,24 @@ struct CompareArguments {
     bool quiet = false;
 };
 
-// Options checked, the study read, one library call; the jackknife file and
-// the report written only for a complete comparison.
+// The pictures into the folder, then the folder in place; an interrupt
+// between two files leaves nothing.
+Expected<void> write_pictures(OutputFolder& folder, const mrmc::CompareResult& result)
+{
+    for (const mrmc::ComparePicture& picture : mrmc::compare_pictures(result)) {
+        if (interrupted())
+            return cancelled_error();
+        if (Expected<void> w = folder.write_file(picture.file_name, picture.svg); !w)
+            return w;
+    }
+    if (interrupted())
+        return cancelled_error();
+    return folder.commit();
+}
+
+// Options checked, the study read, the picture folder made, one library
+// call; the jackknife file, the pictures and the report written only for a
+// complete comparison.
 int run_compare(const CompareArguments& args)
 {
     if (args.format != "text" && args.format != "json")
@@ -48,6 +68,7 @@ int run_compare(const CompareArguments& args)
     options.fom = *fom;
     options.target = args.target;
     options.analysis.alpha = args.alpha;
+    options.analysis.margin = args.margin;
     if (!args.reference.empty())
         options.analysis.reference_reader = args.reference;
     // The binning and fit options count only for model-based FOMs.
@@ -71,6 +92,13 @@ int run_compare(const CompareArguments& args)
     }
     options.run.threads = args.threads;
     options.run.cancel = &interrupted();
+    std::unique_ptr<OutputFolder> folder;
+    if (!args.plot.empty()) {
+        Expected<OutputFolder> created = OutputFolder::create(args.plot);
+        if (!created)
+            return fail(created.error());
+        folder = std::make_unique<OutputFolder>(std::move(*created));
+    }
 
     Expected<mrmc::CompareResult> result = Error{};
     {
@@ -86,6 +114,9 @@ int run_compare(const CompareArguments& args)
         if (Expected<void> w =
                 write_whole_file(args.jackknife, mrmc::format_jackknife_csv(*result));
             !w)
+            return fail(w.error());
+    if (folder)
+        if (Expected<void> w = write_pictures(*folder, *result); !w)
             return fail(w.error());
     const std::string report = args.format == "text" ? mrmc::format_text_report(*result)
                                                      : mrmc::format_json_report(*result);
@@ -104,7 +135,17 @@ one case at a time (model-based FOMs: every table refitted, warm-started from
 its full fit, once for all cases that share a category, truth and
 localization in it).  Two or more modalities: Obuchowski-Rockette analysis with
 Hillis's degrees of freedom; with --reference, the other readers against that
-reader in each modality.  Under the LROC model without chance localization
+reader in each modality: the mean difference psi (random readers and cases,
+and fixed cases) and each reader's psi alone (case jackknife, z test; p values
+also Holm-adjusted over the readers).  With three or more modalities the p
+values of the pairwise differences are also given Holm-adjusted.
+--margin d: non-inferiority, one-sided at alpha: of the reference reader
+(H0: mean psi >= d, the readers better by d or more) and of each modality
+difference first - second (H0: first - second <= -d; modalities in the order
+of their first appearance); the report says which hypothesis was tested and
+whether it was rejected.  --plot DIR: forest_target<t>.svg and
+operating_points_target<t>_<NN>_<modality>.svg (fitted curves and their
+vertical average for model-based FOMs), written all at once.  Under the LROC model without chance localization
 AreaLROC = 2 AreaROC - 1: with --localization use, model-auc and model-alroc
 come from the same fits and give the same test; with ignore, model-auc rests
 on the ratings alone while model-alroc (a localization FOM) keeps the marks.
@@ -114,9 +155,8 @@ counterpart (model-auc: wilcoxon, model-pcl@X: pcl@X, model-loc: pcl@1,
 model-alroc: alroc@1), and warns (also on standard error) of rejected fits,
 sparse binnings, degenerate tables, extrapolation, disagreement with the data
 and unmarked cases.  A refit that does not converge is retried cold, with a
-smaller first step and a wider parameter range.
-Exit status 0 done, 1 bad input, options or design, 2 a fit or refit that
-failed.)";
+smaller first step and a wider parameter range.  Exit status 0 done, 1 bad
+input, options or design, 2 a fit or refit that failed.)";
 
 }  // namespace
 
@@ -133,6 +173,8 @@ Command add_compare_command(CLI::App& program)
     compare->add_option("--target", args->target, "target class to analyse (default: every class)");
     compare->add_option("--alpha", args->alpha, "1 - confidence level of the intervals")
         ->capture_default_str();
+    compare->add_option("--margin", args->margin,
+                        "non-inferiority margin d > 0 on the FOM's scale (see below)");
     args->binning.add_to(*compare);
     args->fit.add_to(*compare);
     compare->add_option("--localization", args->localization,
@@ -148,6 +190,9 @@ Command add_compare_command(CLI::App& program)
     compare->add_option("--format", args->format, "report as text or json")->capture_default_str();
     compare->add_option("--jackknife", args->jackknife,
                         "also write the jackknife FOM values as CSV to this file");
+    compare->add_option("--plot", args->plot,
+                        "new or empty folder for the pictures (SVG): a forest plot per target "
+                        "class, the operating points per modality");
     compare->add_flag("--quiet", args->quiet, "no progress bar");
     compare->footer(compare_footer);
     return {compare, [args] { return run_compare(*args); }};

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <thread>
 
+#include "progress_text.h"
 #include "study/numbers.h"
 
 namespace varnel::study::cli {
@@ -132,14 +133,17 @@ Progress::Progress(bool wanted, const char* what)
 void Progress::operator()(int done, int total)
 {
     constexpr auto delay = std::chrono::milliseconds(500);
-    constexpr int width = 40;
-    if (!shown_ || std::chrono::steady_clock::now() - start_ < delay)
+    if (!shown_)
         return;
-    const int filled = total ? width * done / total : width;
-    std::fprintf(stderr, "\r%s [%s%s] %d/%d", what_, std::string(filled, '=').c_str(),
-                 std::string(width - filled, ' ').c_str(), done, total);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - start_ < delay || !redraw_due(drawn_, now - last_draw_, done, total))
+        return;
+    const double elapsed = std::chrono::duration<double>(now - start_).count();
+    // The line, then the rest of the terminal line cleared.
+    std::fprintf(stderr, "\r%s\033[K", progress_line(what_, done, total, elapsed).c_str());
     std::fflush(stderr);
     drawn_ = true;
+    last_draw_ = now;
 }
 
 Progress::~Progress()

@@ -61,7 +61,9 @@ const std::atomic<bool>& interrupted();
 int interrupted_status();
 
 // A progress bar on standard error (a terminal only), shown once the work
-// takes a while; called with the numbers of steps done and in all.
+// takes a while, redrawn at most about ten times a second with the time
+// elapsed and an estimate of the time left (progress_text.h); called with
+// the numbers of steps done and in all.
 class Progress {
 public:
     Progress(bool wanted, const char* what);
@@ -75,6 +77,7 @@ private:
     bool drawn_ = false;
     const char* what_;
     std::chrono::steady_clock::time_point start_;
+    std::chrono::steady_clock::time_point last_draw_;
 };
 
 }  // namespace varnel::study::cli
