@@ -61,6 +61,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -228,22 +230,29 @@ inline Observer observer_of(const Arm& a, int j, double mu, double normals)
 
 // The expected value of a quantity over an arm's observers: the mean over
 // `observers` readers in turn of its expectation over their mean mu + s U.
+// Readers with the same sites and unmarked share are one term.
 inline double arm_value(Quantity q, const Arm& a, int observers, double s, double normals)
 {
+    std::map<std::pair<int, double>, int> kinds;
+    for (int j = 0; j < observers; ++j) ++kinds[{a.sites_of(j), a.unmarked_of(j)}];
     double sum = 0.0;
-    for (int j = 0; j < observers; ++j) {
+    for (const auto& [kind, count] : kinds) {
+        Arm one = a;
+        one.sites = {kind.first};
+        one.unmarked = {kind.second};
         if (s == 0.0) {
-            sum += true_value(q, observer_of(a, j, a.mu, normals));
+            sum += count * true_value(q, observer_of(one, 0, a.mu, normals));
             continue;
         }
         // Gauss-Legendre over +-8 standard deviations: the integrand is
         // smooth, and the normal weight beyond holds less than 1e-15.
         const boost::math::normal standard;
-        sum += boost::math::quadrature::gauss<double, 40>::integrate(
-            [&](double u) {
-                return boost::math::pdf(standard, u) * true_value(q, observer_of(a, j, a.mu + s * u, normals));
-            },
-            -8.0, 8.0);
+        sum += count * boost::math::quadrature::gauss<double, 40>::integrate(
+                           [&](double u) {
+                               return boost::math::pdf(standard, u) *
+                                      true_value(q, observer_of(one, 0, a.mu + s * u, normals));
+                           },
+                           -8.0, 8.0);
     }
     return sum / observers;
 }
