@@ -116,6 +116,13 @@ Cell cell_of(const CaseStudy& study, const Binning& binning, const Reading& read
 // reading in the cell.
 Study table_without(const Study& table, const Cell& cell);
 
+// The table of the ratings alone: every category's incorrect-localization
+// count added to its correct one and NOLOC = the number of categories, so
+// that every target reading counts once per category, as in ROC data.  Its
+// fit is the fit of `table` with NOLOC raised to the number of categories.
+// table_without keeps it so (its cells' localization is then `unknown`).
+Study without_localization(const Study& table);
+
 // The work of the bin command: make_binning, then make_tables, then each
 // table's data file name and text.
 Expected<BinnedStudy> bin_study(const CaseStudy& study, const BinningOptions& options);

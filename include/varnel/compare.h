@@ -13,6 +13,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "varnel/analysis.h"
@@ -25,6 +26,25 @@
 
 namespace varnel::mrmc {
 
+// Whether the fits behind model-auc use the localization outcomes: `use`
+// fits each table with them (as the fit command does), `ignore` from its
+// ratings alone (every category merged, as when NOLOC equals the number of
+// categories).  Under the model without chance localization AreaLROC =
+// 2 AreaROC - 1, so with `use` model-auc and model-alroc come from the same
+// fits and give the same test; with `ignore` model-auc no longer rests on
+// the marks.  model-alroc, model-loc and model-pcl@X are localization FOMs
+// and always use them.
+enum class LocalizationUse { use, ignore };
+
+// What model-auc uses when CompareOptions::localization is not given.
+inline constexpr LocalizationUse default_localization = LocalizationUse::use;
+
+// Parses `use` or `ignore`.
+Expected<LocalizationUse> parse_localization(std::string_view text);
+
+// `use` or `ignore`.
+std::string localization_name(LocalizationUse use);
+
 struct CompareOptions {
     FomSpec fom;     // the figure of merit (default wilcoxon)
     int target = 0;  // target class to analyse; 0: every class that has cases
@@ -34,6 +54,10 @@ struct CompareOptions {
     // settings of their fits.
     study::BinningOptions binning;
     study::TableFitOptions fit;
+    // model-auc: whether its fits use the localization outcomes; not given:
+    // default_localization.  `ignore` with another model-based FOM is an
+    // error (they need the outcomes); empirical FOMs do not use it.
+    std::optional<LocalizationUse> localization;
     // Threads, progress and cancellation of the fits (model-based FOMs; the
     // empirical ones take no noticeable time).
     RunControl run;
@@ -52,6 +76,8 @@ struct CompareResult {
     // Model-based FOMs: the binning of the tables and the fit settings used.
     std::optional<study::Binning> binning;
     std::optional<FitSettings> fit;
+    // Model-based FOMs: whether the fits used the localization outcomes.
+    std::optional<LocalizationUse> localization;
 };
 
 // Checks the design (every reader read every case once in every modality),
@@ -59,6 +85,8 @@ struct CompareResult {
 // other readers) and the target classes; for a model-based FOM bins the study
 // and fits every table and, for the jackknife, every table with each case
 // left out (warm-started from its full fit); then analyses each class.
+// With `ignore`, each table's localization outcomes are merged before its
+// fit and its refits.
 // Errors: bad input, options or design (kind bad_input, bad_settings; status
 // 1); a fit or refit that failed or did not converge, named by reader,
 // modality and case (kind failed_fit, status 2); cancelled.

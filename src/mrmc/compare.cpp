@@ -2,9 +2,45 @@
 // model-based FOM the binning, the fit settings and the fits before.
 #include "mrmc/compare.h"
 
+#include <string>
+
 #include "mrmc/model_fom.h"
 
 namespace varnel::mrmc {
+
+Expected<LocalizationUse> parse_localization(std::string_view text)
+{
+    if (text == "use")
+        return LocalizationUse::use;
+    if (text == "ignore")
+        return LocalizationUse::ignore;
+    return Error{ErrorKind::bad_settings, 0,
+                 "localization: \"" + std::string(text) + "\" is not use or ignore", 1};
+}
+
+std::string localization_name(LocalizationUse use)
+{
+    return use == LocalizationUse::use ? "use" : "ignore";
+}
+
+namespace {
+
+// What the fits of a model-based FOM use: model-auc the option (or the
+// default), the localization FOMs the outcomes always.
+Expected<LocalizationUse> localization_of(const CompareOptions& options)
+{
+    if (options.fom.kind == FomKind::model_auc)
+        return options.localization.value_or(default_localization);
+    if (options.localization == LocalizationUse::ignore)
+        return Error{ErrorKind::bad_settings, 0,
+                     "localization: " + fom_name(options.fom) +
+                         " is a localization FOM and needs the localization outcomes; ignore "
+                         "applies to model-auc only",
+                     1};
+    return LocalizationUse::use;
+}
+
+}  // namespace
 
 Expected<CompareResult> compare_cases(const study::CaseStudy& study, const CompareOptions& options,
                                       const MatrixMaker& make)
@@ -45,9 +81,15 @@ Expected<CompareResult> compare(const study::CaseStudy& study, const CompareOpti
     MatrixMaker make;
     std::optional<study::Binning> binning;
     std::optional<FitSettings> settings;
+    std::optional<LocalizationUse> localization;
     ModelFomOptions model;
     int finished = 0, stage = 0;  // fits of the classes done, and in the class under way
     if (is_model_based(options.fom)) {
+        Expected<LocalizationUse> use = localization_of(options);
+        if (!use)
+            return use.error();
+        localization = *use;
+        model.ratings_only = *use == LocalizationUse::ignore;
         Expected<study::Binning> made = study::make_binning(study, options.binning);
         if (!made)
             return made.error();
@@ -77,6 +119,7 @@ Expected<CompareResult> compare(const study::CaseStudy& study, const CompareOpti
     if (result) {
         result->binning = std::move(binning);
         result->fit = settings;
+        result->localization = localization;
     }
     return result;
 }

@@ -97,7 +97,7 @@ struct Refit {
 // The distinct leave-one-out tables, table by table and cell by cell, of the
 // jackknife cases `cases` (study case indices) in a fully crossed study.
 std::vector<Refit> distinct_refits(const study::CaseStudy& s, const study::Binning& binning,
-                                   const std::vector<int>& cases)
+                                   const std::vector<int>& cases, bool ratings_only)
 {
     const int nm = static_cast<int>(s.modalities.size());
     const int ntables = static_cast<int>(s.readers.size()) * nm;
@@ -106,8 +106,13 @@ std::vector<Refit> distinct_refits(const study::CaseStudy& s, const study::Binni
         jackknife_index[cases[k]] = static_cast<int>(k);
     std::vector<std::map<study::Cell, std::vector<int>>> cells(ntables);
     for (const study::Reading& r : s.readings)
-        if (const int k = jackknife_index[r.case_index]; k >= 0)
-            cells[r.reader * nm + r.modality][study::cell_of(s, binning, r)].push_back(k);
+        if (const int k = jackknife_index[r.case_index]; k >= 0) {
+            study::Cell cell = study::cell_of(s, binning, r);
+            // Without the outcomes, a category's target readings are one cell.
+            if (ratings_only)
+                cell.localization = study::Localization::unknown;
+            cells[r.reader * nm + r.modality][cell].push_back(k);
+        }
     std::vector<Refit> refits;
     for (int i = 0; i < ntables; ++i)
         for (auto& [cell, ks] : cells[i]) {
@@ -153,7 +158,10 @@ Expected<FomMatrix> model_fom_matrix(const study::CaseStudy& s, const study::Bin
     Expected<std::vector<Study>> tables = study::make_tables(s, binning);
     if (!tables)
         return tables.error();
-    const std::vector<Refit> refits = distinct_refits(s, binning, cc.cases);
+    if (options.ratings_only)
+        for (Study& table : *tables)
+            table = study::without_localization(table);
+    const std::vector<Refit> refits = distinct_refits(s, binning, cc.cases, options.ratings_only);
     const int nrefits = static_cast<int>(refits.size());
 
     FomMatrix x = empty_fom_matrix(s, cc, t, fom);

@@ -27,6 +27,9 @@ double model_fom(const FomSpec& fom, const PreparedStudy& prepared, const FitRes
 
 struct ModelFomOptions {
     FitSettings fit;
+    // Fit every table from its ratings alone (study::without_localization);
+    // for model-auc only, which does not need the localization outcomes.
+    bool ratings_only = false;
     int threads = 1;
     // Called now and then with the numbers of fits done and in all (the full
     // tables and the distinct refits).

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "mrmc/fit_report.h"
+
 namespace varnel::mrmc {
 
 namespace {
@@ -336,6 +338,7 @@ std::string format_text_report(const CompareResult& result)
     std::string out = "MRMC comparison of " + (result.source.empty() ? "the study" : result.source) +
                       "\nFigure of merit: " + fom_name(result.fom) + "\n" +
                       confidence_text(result.alpha) + "\n";
+    out += model_fits_heading_text(result);
     for (const ClassAnalysis& c : result.classes) out += "\n" + class_text(c);
     return out;
 }
@@ -344,10 +347,12 @@ nlohmann::json report_json(const CompareResult& result)
 {
     nlohmann::json analyses = nlohmann::json::array();
     for (const ClassAnalysis& c : result.classes) analyses.push_back(class_json(c));
-    return {{"source", result.source},
-            {"fom", fom_name(result.fom)},
-            {"alpha", result.alpha},
-            {"analyses", analyses}};
+    nlohmann::json doc = {{"source", result.source},
+                          {"fom", fom_name(result.fom)},
+                          {"alpha", result.alpha},
+                          {"analyses", analyses}};
+    if (result.localization) doc["model_fits"] = model_fits_json(result);
+    return doc;
 }
 
 // Invalid UTF-8 in a name (a study made in memory without the checks of the

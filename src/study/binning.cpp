@@ -459,6 +459,18 @@ Study table_without(const Study& table, const Cell& cell)
     return s;
 }
 
+Study without_localization(const Study& table)
+{
+    Study s = table;
+    for (int k = 1; k <= s.categories; ++k)
+        for (int m = 1; m <= s.targets + 1; ++m) {
+            s.correct(k, m) += s.incorrect(k, m);
+            s.incorrect(k, m) = 0;
+        }
+    s.noloc = s.categories;
+    return s;
+}
+
 Expected<std::vector<Study>> make_tables_without_case(const CaseStudy& study,
                                                       const Binning& binning, int case_index)
 {

@@ -143,6 +143,10 @@ TEST(CompareCommand, RefusedDesignsAndOptions)
          "--format must be text or json"},
         {{"cases.csv", "--fom", "model-auc", "--reference", "R01", "--criterion", "0"},
          "--criterion"},
+        {{"cases.csv", "--fom", "model-auc", "--reference", "R01", "--localization", "maybe"},
+         "--localization: \"maybe\" is not use or ignore"},
+        {{"cases.csv", "--fom", "model-loc", "--reference", "R01", "--localization", "ignore"},
+         "--localization: model-loc is a localization FOM"},
     };
     for (const Case& c : refused) {
         std::vector<std::string> args{"compare"};

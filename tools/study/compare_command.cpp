@@ -18,7 +18,7 @@ namespace varnel::study::cli {
 namespace {
 
 struct CompareArguments {
-    std::string cases, fom, reference, jackknife;
+    std::string cases, fom, reference, jackknife, localization;
     int target = 0;
     double alpha = 0.05;
     BinningArguments binning;
@@ -82,6 +82,12 @@ int run_compare(const CompareArguments& args)
         if (!fit)
             return fail(fit.error());
         options.fit = *fit;
+        if (!args.localization.empty()) {
+            Expected<mrmc::LocalizationUse> use = mrmc::parse_localization(args.localization);
+            if (!use)
+                return fail(use.error());
+            options.localization = *use;
+        }
     }
     options.run.threads = args.threads;
     options.run.cancel = &interrupted();
@@ -116,8 +122,12 @@ one case at a time (model-based FOMs: every table refitted, warm-started from
 its full fit, once for all cases that share a category, truth and
 localization in it).  Two or more modalities: Obuchowski-Rockette analysis with
 Hillis's degrees of freedom; with --reference, the other readers against that
-reader in each modality.  Exit status 0 done, 1 bad input, options or design,
-2 a fit or refit that failed.)";
+reader in each modality.  Under the LROC model without chance localization
+AreaLROC = 2 AreaROC - 1: with --localization use, model-auc and model-alroc
+come from the same fits and give the same test; with ignore, model-auc rests
+on the ratings alone while model-alroc (a localization FOM) keeps the marks.
+Exit status 0 done, 1 bad input, options or design, 2 a fit or refit that
+failed.)";
 
 }  // namespace
 
@@ -136,6 +146,11 @@ Command add_compare_command(CLI::App& program)
         ->capture_default_str();
     args->binning.add_to(*compare);
     args->fit.add_to(*compare);
+    compare->add_option("--localization", args->localization,
+                        std::string("model-auc: fit each table with its localization outcomes "
+                                    "(use) or from its ratings alone (ignore); default ") +
+                            mrmc::localization_name(mrmc::default_localization) +
+                            ".  The other model FOMs always use them");
     compare->add_option("-j", args->threads, "threads (default: one per core)");
     compare->add_option("--format", args->format, "report as text or json")->capture_default_str();
     compare->add_option("--jackknife", args->jackknife,
