@@ -65,7 +65,7 @@ const std::vector<Scenario>& scenarios()
 {
     static const std::vector<Scenario> list{
         {"model", "the LROC model for both", arm(), arm(), Quantity::auc, 0.0},
-        {"sites-1-vs-1to5", "algorithm 1 non-target site, readers 1 to 5 (reader j: j)",
+        {"sites-1-vs-1to5", "algorithm 1 non-target site, readers 1 to 5 (each at random)",
          arm({1}), arm({1, 2, 3, 4, 5}), Quantity::auc, 0.0},
         {"sites-5-vs-1", "algorithm 5 non-target sites, readers 1", arm({5}), arm({1}),
          Quantity::auc, 0.0},
@@ -75,7 +75,7 @@ const std::vector<Scenario>& scenarios()
          arm({1}, {0.4}), arm(), Quantity::auc, 0.0},
         {"unmarked-algorithm-latent", "as unmarked-algorithm, latent AUC made equal",
          arm({1}, {0.4}), arm(), Quantity::latent_auc, 0.0},
-        {"unmarked-readers", "readers leave 30-50% unmarked (30, 35, .., 50%), algorithm marks all",
+        {"unmarked-readers", "readers leave 30-50% unmarked (30, 35, .., 50% at random), algorithm marks all",
          arm(), arm({1}, {0.3, 0.35, 0.4, 0.45, 0.5}), Quantity::auc, 0.0},
         {"unmarked-readers-latent", "as unmarked-readers, latent AUC made equal", arm(),
          arm({1}, {0.3, 0.35, 0.4, 0.45, 0.5}), Quantity::latent_auc, 0.0},

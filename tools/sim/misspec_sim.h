@@ -19,7 +19,7 @@
 // tau G(o) + tau_mr H(m,o) (G, H standard normals); the algorithm of a
 // reference study is one fixed observer, mu(o,m) = mu.  Three departures
 // from the LROC model, each set per observer kind (an Arm):
-//   sites      n from 1 to max_sites, per reader in turn;
+//   sites      n from 1 to max_sites;
 //   unmarked   a share of all cases (normal and target, as the design mixes
 //              them) left without a mark: the readings at or below the
 //              observer's threshold get the rating `unmarked_rating`, below
@@ -28,6 +28,10 @@
 //              share in expectation;
 //   misplaced  the chance that a mark is put away from the target whatever
 //              X and Z are (independent of the rating).
+// An arm may list several sites and shares: each reader takes one of each at
+// random, anew in every study and modality, so that the spread they make
+// between readers is reader variability as the random-readers analyses
+// assume it; the algorithm of a reference study takes the first of each.
 //
 // True values.  For one observer (mu, sigma, n, threshold t, misplaced p),
 // with Phi the standard normal distribution function, F_Y = Phi^n and
@@ -40,15 +44,18 @@
 //               (1 - p) int_t^inf Phi(x)^n dN(mu, sigma)(x), what the
 //               empirical PCL at FPF 1 estimates;
 //   latent_pcl  the same without the threshold.
-// The readers' value is the mean over readers of the expectation over their
-// mean mu + s U (U standard normal, s = sqrt(tau^2 + tau_mr^2)), by adaptive
-// Gauss-Kronrod quadrature (Boost.Math).  solve_algorithm_mu sets the
+// The readers' value is the mean over their sites and shares of the
+// expectation over their mean mu + s U (U standard normal, s = sqrt(tau^2 +
+// tau_mr^2)), by Gauss-Legendre and adaptive Gauss-Kronrod quadrature
+// (Boost.Math).  solve_algorithm_mu sets the
 // algorithm's mu so that one of these values of the algorithm equals the
 // readers' less a given difference (0: the null hypothesis).
 //
 // Reproducibility: SplitMix64 streams from the seed (case_sim::stream): one
 // for the readers' G and H, one for B and F, one for D, and one for the
 // readings in output order (e at every site, then the misplacement uniform).
+// The readers' stream holds G, then H, then per reader and modality the two
+// uniforms that pick its sites and share.
 // Every site's draws are made whatever n is, so changing the sites, the
 // shares, the misplaced chance or the means changes no underlying draw.
 #pragma once
@@ -61,8 +68,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <map>
-#include <utility>
 #include <string>
 #include <vector>
 
@@ -75,20 +80,15 @@ inline constexpr int max_sites = 5;
 // (a normal deviate of the generator is at most 8.7 in size).
 inline constexpr double unmarked_rating = -100.0;
 
-// How one kind of observer reads: the algorithm, or the readers.  Lists hold
-// one value per reader in turn (reader j takes element j modulo the size).
+// How one kind of observer reads: the algorithm, or the readers.  Each
+// reader takes one entry of each list at random (the fixed algorithm of a
+// reference study the first).
 struct Arm {
     double mu = 1.5;                    // mean of the target value X
     double sigma = 1.2;                 // its standard deviation
     std::vector<int> sites{1};          // non-target sites per image, 1 to max_sites
     std::vector<double> unmarked{0.0};  // share of all cases left unmarked, 0 to < 1
     double misplaced = 0.0;             // chance of a mark away from the target
-
-    int sites_of(int j) const { return sites[static_cast<std::size_t>(j) % sites.size()]; }
-    double unmarked_of(int j) const
-    {
-        return unmarked[static_cast<std::size_t>(j) % unmarked.size()];
-    }
 };
 
 // Reader variability (standard deviations of a reader's mu) and the variance
@@ -219,42 +219,36 @@ inline double true_value(Quantity q, const Observer& o)
            integral_above([&](double x) { return boost::math::pdf(target, x) * highest_site_cdf(o.sites, x); }, t);
 }
 
-// Observer j of an arm with mean mu (its threshold found from mu).
-inline Observer observer_of(const Arm& a, int j, double mu, double normals)
+// An observer of an arm with these sites, share and mean (its threshold
+// found from them).
+inline Observer observer_of(const Arm& a, int sites, double unmarked, double mu, double normals)
 {
-    Observer o{mu, a.sigma, a.sites_of(j), a.unmarked_of(j)};
+    Observer o{mu, a.sigma, sites, unmarked};
     o.misplaced = a.misplaced;
     o.threshold = marking_threshold(o, normals);
     return o;
 }
 
-// The expected value of a quantity over an arm's observers: the mean over
-// `observers` readers in turn of its expectation over their mean mu + s U.
-// Readers with the same sites and unmarked share are one term.
-inline double arm_value(Quantity q, const Arm& a, int observers, double s, double normals)
+// The expected value of a quantity over an arm's observers: one fixed
+// observer with the first sites and share, or the mean over every pair of
+// sites and share of the expectation over mean mu + s U.
+inline double arm_value(Quantity q, const Arm& a, bool fixed, double s, double normals)
 {
-    std::map<std::pair<int, double>, int> kinds;
-    for (int j = 0; j < observers; ++j) ++kinds[{a.sites_of(j), a.unmarked_of(j)}];
+    if (fixed) return true_value(q, observer_of(a, a.sites[0], a.unmarked[0], a.mu, normals));
     double sum = 0.0;
-    for (const auto& [kind, count] : kinds) {
-        Arm one = a;
-        one.sites = {kind.first};
-        one.unmarked = {kind.second};
-        if (s == 0.0) {
-            sum += count * true_value(q, observer_of(one, 0, a.mu, normals));
-            continue;
+    for (int sites : a.sites)
+        for (double unmarked : a.unmarked) {
+            // Gauss-Legendre over +-8 standard deviations: the integrand is
+            // smooth, and the normal weight beyond holds less than 1e-15.
+            const boost::math::normal standard;
+            sum += boost::math::quadrature::gauss<double, 40>::integrate(
+                [&](double u) {
+                    return boost::math::pdf(standard, u) *
+                           true_value(q, observer_of(a, sites, unmarked, a.mu + s * u, normals));
+                },
+                -8.0, 8.0);
         }
-        // Gauss-Legendre over +-8 standard deviations: the integrand is
-        // smooth, and the normal weight beyond holds less than 1e-15.
-        const boost::math::normal standard;
-        sum += count * boost::math::quadrature::gauss<double, 40>::integrate(
-                           [&](double u) {
-                               return boost::math::pdf(standard, u) *
-                                      true_value(q, observer_of(one, 0, a.mu + s * u, normals));
-                           },
-                           -8.0, 8.0);
-    }
-    return sum / observers;
+    return sum / (a.sites.size() * a.unmarked.size());
 }
 
 // The value of the algorithm's arm `a` in a design's plan: in a reference
@@ -262,8 +256,8 @@ inline double arm_value(Quantity q, const Arm& a, int observers, double s, doubl
 // reading the second modality.
 inline double algorithm_value(Quantity q, const Design& d, const Arm& a)
 {
-    if (d.plan == Plan::reference) return arm_value(q, a, 1, 0.0, normal_fraction(d));
-    return arm_value(q, a, d.readers, reader_sd(d.variability), normal_fraction(d));
+    if (d.plan == Plan::reference) return arm_value(q, a, true, 0.0, normal_fraction(d));
+    return arm_value(q, a, false, reader_sd(d.variability), normal_fraction(d));
 }
 
 struct TrueValues {
@@ -274,7 +268,7 @@ struct TrueValues {
 inline TrueValues true_values(Quantity q, const Design& d)
 {
     return {algorithm_value(q, d, d.algorithm),
-            arm_value(q, d.reader, d.readers, reader_sd(d.variability), normal_fraction(d))};
+            arm_value(q, d.reader, false, reader_sd(d.variability), normal_fraction(d))};
 }
 
 // The algorithm's mu with which its value of q is the readers' less
@@ -342,6 +336,12 @@ inline Simulation simulate(const Design& d)
     const std::size_t C = static_cast<std::size_t>(cases) * sites;
     const std::vector<double> g = case_sim::normals(reader_rng, static_cast<std::size_t>(d.readers));
     const std::vector<double> h = case_sim::normals(reader_rng, 2 * static_cast<std::size_t>(d.readers));
+    std::vector<double> pick(4 * static_cast<std::size_t>(d.readers));
+    for (double& u : pick) u = reader_rng.uniform();
+    // Entry u of a list: each with the same chance.
+    const auto entry = [](const auto& list, double u) {
+        return list[std::min(list.size() - 1, static_cast<std::size_t>(u * list.size()))];
+    };
     const std::vector<double> b = case_sim::normals(case_rng, C);
     const std::vector<double> f = case_sim::normals(case_rng, 2 * C);
     const std::vector<double> rc = case_sim::normals(reader_case_rng, observers * C);
@@ -354,13 +354,16 @@ inline Simulation simulate(const Design& d)
     for (int o = 0; o < observers; ++o)
         for (int m = 0; m < modalities; ++m) {
             if (reference && o == 0) {
-                sim.observers[o][m] = observer_of(d.algorithm, 0, d.algorithm.mu, normals);
+                sim.observers[o][m] = observer_of(d.algorithm, d.algorithm.sites[0],
+                                                  d.algorithm.unmarked[0], d.algorithm.mu, normals);
                 continue;
             }
             const int j = o - (reference ? 1 : 0);
             const Arm& a = m == 1 ? d.algorithm : d.reader;
             const double mu = a.mu + v.reader * g[j] + v.modality_reader * h[2 * j + m];
-            sim.observers[o][m] = observer_of(a, j, mu, normals);
+            const std::size_t k = 4 * static_cast<std::size_t>(j) + 2 * m;
+            sim.observers[o][m] = observer_of(a, entry(a.sites, pick[k]), entry(a.unmarked, pick[k + 1]),
+                                              mu, normals);
         }
 
     sim.readings.reserve(static_cast<std::size_t>(observers) * modalities * cases);
