@@ -351,21 +351,3 @@ TEST(MisspecDraws, FixedAlgorithmRandomReadersReproducibleStreams)
     }
     EXPECT_GT(changed, 0);
 }
-
-// Designs that cannot be drawn are refused with a message.
-TEST(MisspecDraws, BadDesignsRefused)
-{
-    Design d;
-    d.reader.sites = {6};
-    EXPECT_NE(simulate(d).error, "");
-    d = Design{};
-    d.algorithm.unmarked = {1.0};
-    EXPECT_NE(simulate(d).error, "");
-    d = Design{};
-    d.variability.case_ = 0.9;
-    d.variability.reader_case = 0.2;
-    EXPECT_NE(simulate(d).error, "");
-    d = Design{};
-    d.readers = 1;
-    EXPECT_NE(simulate(d).error, "");
-}

@@ -47,17 +47,16 @@
 // The readers' value is the mean over their sites and shares of the
 // expectation over their mean mu + s U (U standard normal, s = sqrt(tau^2 +
 // tau_mr^2)), by Gauss-Legendre and adaptive Gauss-Kronrod quadrature
-// (Boost.Math).  solve_algorithm_mu sets the
-// algorithm's mu so that one of these values of the algorithm equals the
-// readers' less a given difference (0: the null hypothesis).
+// (Boost.Math).  solve_algorithm_mu sets the algorithm's mu so that one of
+// these values of the algorithm equals the readers' less a given difference
+// (0: the null hypothesis).
 //
 // Reproducibility: SplitMix64 streams from the seed (case_sim::stream): one
-// for the readers' G and H, one for B and F, one for D, and one for the
+// for the readers (G, then H, then per reader and modality the two uniforms
+// that pick its sites and share), one for B and F, one for D, and one for the
 // readings in output order (e at every site, then the misplacement uniform).
-// The readers' stream holds G, then H, then per reader and modality the two
-// uniforms that pick its sites and share.
-// Every site's draws are made whatever n is, so changing the sites, the
-// shares, the misplaced chance or the means changes no underlying draw.
+// Every draw is made whatever the sites, shares, misplaced chance and means
+// are, so changing them changes no underlying draw.
 #pragma once
 
 #include <algorithm>
@@ -76,8 +75,9 @@
 namespace misspec_sim {
 
 inline constexpr int max_sites = 5;
-// The rating of an unmarked reading: below any value the model can draw
-// (a normal deviate of the generator is at most 8.7 in size).
+// The rating of an unmarked reading: below any value drawn with mu >= -5 and
+// sigma <= 4 (a normal deviate of the generator is at most 8.7 in size, so
+// each W at most 2 x 8.7).
 inline constexpr double unmarked_rating = -100.0;
 
 // How one kind of observer reads: the algorithm, or the readers.  Each
@@ -296,8 +296,9 @@ inline std::string design_error(const Design& d)
     if (d.readers < 2) return "give at least 2 readers";
     if (d.normal_cases < 1 || d.target_cases < 1) return "give normal and target cases";
     for (const Arm* a : {&d.algorithm, &d.reader}) {
-        if (!std::isfinite(a->mu) || !(a->sigma > 0.0) || !std::isfinite(a->sigma))
-            return "mu must be finite and sigma positive";
+        if (!(a->mu >= -5.0 && a->mu <= 10.0) || !(a->sigma > 0.0 && a->sigma <= 4.0))
+            return "mu must lie in [-5, 10] and sigma in (0, 4] (the floor of the unmarked "
+                   "readings lies below every other rating)";
         if (a->sites.empty() || a->unmarked.empty()) return "sites and unmarked need a value";
         for (int n : a->sites)
             if (n < 1 || n > max_sites) return "sites must be 1 to " + std::to_string(max_sites);
