@@ -149,9 +149,9 @@ TEST(MisspecNull, SolvedAlgorithmMatchesTheReadersInTheData)
                                             << " unmarked " << c.algorithm.unmarked[0]);
             Design d;
             d.plan = plan;
-            d.readers = 200;
-            d.normal_cases = 1500;
-            d.target_cases = 1500;
+            d.readers = 150;
+            d.normal_cases = 1000;
+            d.target_cases = 1000;
             d.algorithm = c.algorithm;
             d.reader = c.reader;
             d.variability = {0.4, 0.2, 0.0, 0.0, 0.0};
