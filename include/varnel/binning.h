@@ -36,12 +36,21 @@
 
 namespace varnel::study {
 
+// Whose ratings the rules above are applied to: the whole study's (one set of
+// categories for every table), or each reader's own across all modalities
+// (the model's parameters do not depend on the rating scale, so readers on
+// different scales, e.g. an algorithm's 0-1 scores and radiologists' 1-100
+// ratings, each get categories that fit them).  Cutpoints are the same for
+// every reader either way.
+enum class BinningScope { study, reader };
+
 struct BinningOptions {
     // Rule 1: the upper bounds c1 < ... < cm of the categories (finite, at
     // most 16); empty: the categories come from the ratings.
     std::vector<double> cutpoints;
     // Rule 3: the number of quantile categories (2 to 17).
     int categories = 10;
+    BinningScope scope = BinningScope::study;
 };
 
 // The rule that made the categories (numbered as above).
@@ -61,7 +70,9 @@ struct Binning {
 
 // The tables of a study and the categories they use.
 struct BinnedStudy {
-    Binning binning;
+    Binning binning;  // scope study; with scope reader empty (no categories)
+    // Scope reader: the categories of each reader's tables, one per reader.
+    std::vector<Binning> reader_binnings;
     std::vector<Study> tables;  // reader-major: reader 1 modality 1, reader 1 modality 2, ...
     // With bin_study, per table: the name of its data file and the file's text
     // (data_file.h), as the bin command writes them.
@@ -72,8 +83,25 @@ struct BinnedStudy {
 // The category (1-based) of a rating.
 int category_of(const Binning& binning, double rating);
 
-// The categories of a study by the rules above.
+// The categories of a study by the rules above (the whole study's ratings;
+// options.scope is not used).
 Expected<Binning> make_binning(const CaseStudy& study, const BinningOptions& options);
+
+// The categories of each reader's tables, one per reader: the study's
+// binning for every reader (scope study), or make_binning of the reader's
+// own ratings (scope reader; errors name the reader).
+Expected<std::vector<Binning>> make_reader_binnings(const CaseStudy& study,
+                                                    const BinningOptions& options);
+
+// Tables left with fewer than 4 occupied categories while another has more
+// than twice as many: the sign of readers on different rating scales under
+// one binning (the advice is --binning reader).
+struct SparseTables {
+    std::vector<int> occupied;  // per table (reader-major): categories holding a rating
+    std::vector<int> sparse;    // tables with fewer than 4 and fewer than half of `most`
+    int most = 0;               // the most any table has
+};
+SparseTables sparse_tables(const std::vector<Study>& tables);
 
 // One table per reader and modality with the given categories: observer =
 // reader, condition = modality, replication "1", targets = the highest truth
@@ -87,12 +115,18 @@ Expected<Binning> make_binning(const CaseStudy& study, const BinningOptions& opt
 // readings with and without localization, or one without localization above
 // one with it.
 Expected<std::vector<Study>> make_tables(const CaseStudy& study, const Binning& binning);
+// The same with the categories of each reader's own binning (one per reader).
+Expected<std::vector<Study>> make_tables(const CaseStudy& study,
+                                         const std::vector<Binning>& reader_binnings);
 
 // The same tables with every reading of one case left out (jackknife), binned
 // with the categories of the full study.  targets stays the highest truth of
 // the full study; NOLOC is found again from the remaining readings.
 Expected<std::vector<Study>> make_tables_without_case(const CaseStudy& study,
                                                       const Binning& binning,
+                                                      int case_index);
+Expected<std::vector<Study>> make_tables_without_case(const CaseStudy& study,
+                                                      const std::vector<Binning>& reader_binnings,
                                                       int case_index);
 
 // Where a reading counts in its table: the category, the distribution
@@ -123,12 +157,14 @@ Study table_without(const Study& table, const Cell& cell);
 // table_without keeps it so (its cells' localization is then `unknown`).
 Study without_localization(const Study& table);
 
-// The work of the bin command: make_binning, then make_tables, then each
-// table's data file name and text.
+// The work of the bin command: make_binning (scope study) or
+// make_reader_binnings (scope reader), then make_tables, then each table's
+// data file name and text.
 Expected<BinnedStudy> bin_study(const CaseStudy& study, const BinningOptions& options);
 
 // What the bin command prints: the study's size; the categories with their
-// labels, exact rating ranges and numbers of ratings; one line per table with
+// labels, exact rating ranges and numbers of ratings (scope reader: each
+// reader's, headed by the reader's name); one line per table with
 // its reader, modality, NOLOC and numbers of ratings of cases without and
 // with a target.  `file_names` (one per table, or empty) adds the file each
 // table was saved in.

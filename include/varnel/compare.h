@@ -11,6 +11,9 @@
 //     if (result) std::fputs(varnel::mrmc::format_text_report(*result).c_str(), stdout);
 #pragma once
 
+#include <cstdint>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +26,7 @@
 #include "varnel/fit_study.h"
 #include "varnel/fom.h"
 #include "varnel/run_control.h"
+#include "varnel/summary.h"
 
 namespace varnel::mrmc {
 
@@ -48,6 +52,93 @@ Expected<LocalizationUse> parse_localization(std::string_view text);
 // `use` or `ignore`.
 std::string localization_name(LocalizationUse use);
 
+// How far the fits behind a model-based FOM can be trusted: which warnings
+// a comparison gives.
+enum class WarningKind {
+    fit_rejected,       // a table's goodness of fit rejected at 0.05
+    sparse_binning,     // the study-wide binning leaves some table few categories
+    degenerate,         // a table whose likelihood has its maximum at an infinite boundary
+    extrapolation,      // a full-area FOM with some table's observed FPF range ending below 0.5
+    model_disagrees,    // model FOM and empirical counterpart apart beyond Holm's threshold
+    marks_not_tied,     // model AUC below the empirical, model localization above
+    unmarked_cases,     // tables that leave many target cases unmarked, others few
+};
+
+struct CompareWarning {
+    WarningKind kind = WarningKind::fit_rejected;
+    std::string message;  // one line, without the line end
+};
+
+// The fit of one reader x modality table behind a model-based FOM, its
+// goodness of fit, its observed operating range and how its FOM compares
+// with the empirical counterpart.  Numbers are NaN where not available.
+struct TableFit {
+    static constexpr double none = std::numeric_limits<double>::quiet_NaN();
+    std::string reader, modality;
+    int categories = 0;  // after dropping empty ones
+    int noloc = 0;       // as the fit used it
+    // Fits tried for the full table: 1 when the first converged; then cold
+    // with a smaller first step, then with a wider parameter range.
+    int attempts = 0;
+    // No finite maximum: the likelihood's supremum lies where the boundary
+    // above `degenerate_category` (the highest holding a normal case) grows
+    // without bound, and the FOM is the limit there (see the README).
+    bool degenerate = false;
+    int degenerate_category = 0;
+    // Goodness of fit with the localization outcomes as the fit used them
+    // (degenerate: of the limit model, over its cells of positive
+    // probability; ratings-alone values NaN).
+    LikelihoodStatistics likelihood{none, none, none, none, none, none};
+    ChiSquareTests chi_square{0, 0, 0, 0, none, none, none, none};
+    // With a parametric bootstrap (CompareOptions::gof_bootstrap).
+    int bootstrap_replicates = 0;
+    int bootstrap_failed = 0;
+    double bootstrap_p_pearson = none;
+    double bootstrap_p_deviance = none;
+    // Rejected at 0.05 by the Pearson statistic (its bootstrap p-value when
+    // computed, else the chi-square one).
+    bool fit_rejected = false;
+    // The refits of the jackknife: distinct tables refitted, those that
+    // needed a retry (the warm start failed) and those that were degenerate.
+    int refits = 0;
+    int retried_refits = 0;
+    int degenerate_refits = 0;
+    // The observed operating range: FPF and TPF (target class of the
+    // analysis) of the lowest threshold above the no-mark category (the
+    // lowest NOLOC categories; category 1 without them).
+    double observed_fpf = none;
+    double observed_tpf = none;
+    // Share of the class's target cases without a mark (no localization
+    // recorded); NaN for ROC data.
+    double unmarked_share = none;
+    // The model FOM, its empirical counterpart (e.g. wilcoxon for
+    // model-auc), the difference with its jackknife standard error, z and
+    // two-sided normal p; disagrees: beyond Holm's threshold over all tables.
+    double fom = none;
+    double empirical = none;
+    double difference = none;
+    double se_difference = none;
+    double z = none;
+    double p = none;
+    bool disagrees = false;
+    // From the same fit: model AUC and localization accuracy against
+    // wilcoxon and pcl@1 (marks not tied to ratings show as model AUC below,
+    // model localization above; NaN without localization outcomes).
+    double model_auc = none, empirical_auc = none;
+    double model_loc = none, empirical_loc = none;
+};
+
+// The fits of one analysed target class.
+struct ClassFits {
+    int target_class = 1;
+    std::vector<TableFit> tables;  // reader-major, as the FOM matrix
+    // The empirical counterpart of the FOM (model-auc: wilcoxon; model-pcl@x:
+    // pcl@x; model-loc: pcl@1; model-alroc: alroc@1, the area under the
+    // empirical LROC curve); none when the data cannot give it (no
+    // localization outcomes).
+    std::optional<FomSpec> empirical;
+};
+
 struct CompareOptions {
     FomSpec fom;     // the figure of merit (default wilcoxon)
     int target = 0;  // target class to analyse; 0: every class that has cases
@@ -61,6 +152,11 @@ struct CompareOptions {
     // default_localization.  `ignore` with another model-based FOM is an
     // error (they need the outcomes); empirical FOMs do not use it.
     std::optional<LocalizationUse> localization;
+    // Model-based FOMs: parametric bootstrap replicates of each table's
+    // goodness of fit (0: none) and their seed; the p-values are the same
+    // for a seed whatever the number of threads.
+    int gof_bootstrap = 0;
+    std::uint64_t seed = 1;
     // Threads, progress and cancellation of the fits (model-based FOMs; the
     // empirical ones take no noticeable time).
     RunControl run;
@@ -81,6 +177,16 @@ struct CompareResult {
     std::optional<FitSettings> fit;
     // Model-based FOMs: whether the fits used the localization outcomes.
     std::optional<LocalizationUse> localization;
+    // Model-based FOMs, with scope reader: each reader's categories (binning
+    // is then empty).
+    std::vector<study::Binning> reader_binnings;
+    // Model-based FOMs: per analysed class (as `classes`) the tables' fits,
+    // and the warnings they give, in the order of WarningKind.
+    std::vector<ClassFits> fits;
+    std::vector<CompareWarning> warnings;
+    // Model-based FOMs: the same study analysed with the empirical
+    // counterpart of the FOM (none when the data cannot give it).
+    std::shared_ptr<const CompareResult> empirical;
 };
 
 // Checks the design (every reader read every case once in every modality),

@@ -142,6 +142,15 @@ struct FitOptions {
     const Parameters* start = nullptr;
     // Receives the step-by-step trace of the iteration.
     output::Printer* trace = nullptr;
+    // The Levenberg-Marquardt damping value of the first step; larger values
+    // take smaller first steps (a retry of a fit that wandered off).
+    double initial_damping = 0.001;
+    // Trial points are refused where a target's standard deviation is above
+    // max_sigma or below 0.1, or its mean beyond +-max_abs_mean.  The console
+    // program uses the defaults; a wider range lets a retry reach a maximum
+    // beyond them.
+    double max_sigma = 10.0;
+    double max_abs_mean = 100.0;
 };
 
 // Maximum-likelihood fit.  A numerical stop inside the integration is an

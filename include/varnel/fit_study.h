@@ -9,6 +9,7 @@
 //     if (result) std::fputs(varnel::study::format_results_csv(*result).c_str(), stdout);
 #pragma once
 
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <string>
@@ -78,6 +79,15 @@ struct TableResult {
     bool converged = false;
     int iterations = 0;
     LikelihoodStatistics likelihood{};  // NaN where not fitted
+    // Degrees of freedom and asymptotic p-values of the statistics (p NaN
+    // where not fitted), and with FitStudyOptions::gof_bootstrap the
+    // parametric bootstrap's (varnel/goodness_of_fit.h; NaN without).
+    ChiSquareTests chi_square{0, 0, 0, 0, TargetResult::none, TargetResult::none,
+                              TargetResult::none, TargetResult::none};
+    int bootstrap_replicates = 0;
+    int bootstrap_failed = 0;
+    double bootstrap_p_pearson = TargetResult::none;
+    double bootstrap_p_deviance = TargetResult::none;
     std::vector<TargetResult> targets;  // one per target class
     std::string report;   // with FitStudyOptions::reports: the console program's output file
     std::string picture;  // and the SVG picture of the fit
@@ -87,6 +97,11 @@ struct FitStudyOptions {
     BinningOptions binning;  // per-case input: the rating categories
     TableFitOptions fit;
     bool reports = false;  // also each table's report file and picture (the fit --out folder)
+    // Parametric bootstrap replicates of each table's goodness of fit (0:
+    // none) and their seed; a table's p-values are the same for a seed
+    // whatever the number of threads.
+    int gof_bootstrap = 0;
+    std::uint64_t seed = 1;
     RunControl run;
 };
 
@@ -96,9 +111,13 @@ struct FitInput {
     std::vector<Table> tables;  // reader-major for per-case input, else in file order
     FitSettings settings;       // resolved for the tables' target classes
     int target_classes = 0;     // the highest of the tables
-    // Per-case input: its source and the binning; data files: their paths.
+    // Per-case input: its source and the binning (scope study) or each
+    // reader's (scope reader: binning empty, reader_binnings and readers one
+    // per reader); data files: their paths.
     std::string cases;
     std::optional<Binning> binning;
+    std::vector<Binning> reader_binnings;
+    std::vector<std::string> readers;
     std::vector<std::string> data_files;
 };
 
@@ -138,7 +157,11 @@ Expected<FitStudyResult> fit_study(const CaseStudy& cases, const FitStudyOptions
 // loc_accuracy, se_loc_accuracy, adjusted_area_lroc, adjusted_loc_accuracy
 // (with chance values only), dloc, se_dloc, pcl, se_pcl, log_likelihood,
 // log_likelihood_ratings, deviance, deviance_ratings, pearson,
-// pearson_ratings, status.
+// pearson_ratings, status; then the goodness of fit: cells, df, p_pearson,
+// p_deviance (with the localization outcomes), cells_ratings, df_ratings,
+// p_pearson_ratings, p_deviance_ratings (the ratings alone),
+// bootstrap_replicates, bootstrap_failed, bootstrap_p_pearson,
+// bootstrap_p_deviance (empty without a bootstrap).
 const std::vector<std::string>& result_columns();
 
 // The results table as the fit command prints it in CSV: a header row, one

@@ -57,6 +57,11 @@ Expected<FitResult> fit(const PreparedStudy& prepared, const FitSettings& settin
     if (!std::isfinite(settings.criterion))
         return Error{ErrorKind::bad_settings, 0, "The stopping criterion must be a number"};
     const double criterion = settings.criterion < min_criterion ? min_criterion : settings.criterion;
+    if (!(options.initial_damping > 0.0 && std::isfinite(options.initial_damping)) ||
+        !(options.max_sigma >= 1.0 && options.max_sigma <= 1e6) ||
+        !(options.max_abs_mean >= 1.0 && options.max_abs_mean <= 1e6))
+        return Error{ErrorKind::bad_settings, 0,
+                     "The initial damping must be above 0, the range limits 1 to 1e6"};
     const ModelSpec& spec = prepared.spec;
     const int nd = spec.distributions;
 
@@ -76,7 +81,8 @@ Expected<FitResult> fit(const PreparedStudy& prepared, const FitSettings& settin
     std::memset(&ws.information, 0, sizeof ws.information);
 
     try {
-        model::levenberg_marquardt(spec, prepared.counts, criterion, ws, options.trace, result);
+        model::levenberg_marquardt(spec, prepared.counts, criterion, options, ws, options.trace,
+                                   result);
     } catch (const numeric::NumericalStop& stop) {
         return Error{ErrorKind::numerical_stop, 0, stop.message(), 2};
     }

@@ -65,15 +65,16 @@ bool covariance_matrix(const ModelSpec& spec, const double* b, const double* ima
 // lamda tenfold, an accepted one lowers it tenfold.  Leaves the covariance
 // matrix (inverse of the undamped information matrix) in result.covariance.
 void levenberg_marquardt(const ModelSpec& spec, const FitCounts& counts, double criterion,
-                         Workspace::Tables& ws, output::Printer* trace, FitResult& result) {
+                         const FitOptions& options, Workspace::Tables& ws,
+                         output::Printer* trace, FitResult& result) {
     constexpr int max_iterations = 1000;
-    constexpr double lamda_start = 0.001;
     constexpr double lamda_factor = 10.0;
     constexpr double lamda_converged = 1e-5;  // lamda at or below this allows convergence
     constexpr double tnet_start = 1000.0;
-    constexpr double max_sigma = 10.0;      // trial standard deviations above are refused
-    constexpr double max_abs_mean = 100.0;  // trial means beyond +-this are refused
     constexpr double min_sigma = 0.1;       // trial standard deviations below are refused
+    const double lamda_start = options.initial_damping;
+    const double max_sigma = options.max_sigma;        // trial standard deviations above are refused
+    const double max_abs_mean = options.max_abs_mean;  // trial means beyond +-this are refused
 
     const int ncat = spec.categories;
     const int ndist = spec.distributions;

@@ -13,8 +13,18 @@ namespace varnel::model {
 // result.estimate (set by the caller to the starting point): fills every
 // other field of result but initial and log_likelihood.  With a trace, writes
 // the step-by-step trace there.  Throws numeric::NumericalStop.
+// options.initial_damping, max_sigma and max_abs_mean set the first damping
+// value and the range of the trial points.
 void levenberg_marquardt(const ModelSpec& spec, const FitCounts& counts, double criterion,
-                         Workspace::Tables& ws, output::Printer* trace, FitResult& result);
+                         const FitOptions& options, Workspace::Tables& ws,
+                         output::Printer* trace, FitResult& result);
+
+// The same with the default FitOptions (the console program's).
+inline void levenberg_marquardt(const ModelSpec& spec, const FitCounts& counts, double criterion,
+                                Workspace::Tables& ws, output::Printer* trace, FitResult& result)
+{
+    levenberg_marquardt(spec, counts, criterion, FitOptions{}, ws, trace, result);
+}
 
 // Covariance matrix at the end of the iteration: the undamped information
 // matrix from the given model tables inverted into covariance.  When the

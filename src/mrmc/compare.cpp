@@ -72,16 +72,21 @@ Expected<CompareResult> compare_cases(const study::CaseStudy& study, const Compa
     return result;
 }
 
-// Model-based FOMs: the study binned once and every table fitted and
-// refitted per target class, the progress of the classes added up.
+// Model-based FOMs: the study binned once (or each reader's ratings) and
+// every table fitted and refitted per target class, the progress of the
+// classes added up; then how far the fits can be trusted (fit_checks.cpp).
 Expected<CompareResult> compare(const study::CaseStudy& study, const CompareOptions& options)
 {
     if (options.run.threads < 0)
         return input_error("threads must be 0 (one per core) or more");
+    if (options.gof_bootstrap < 0)
+        return Error{ErrorKind::bad_settings, 0,
+                     "gof-bootstrap must be 0 (none) or a number of replicates", 1};
     MatrixMaker make;
-    std::optional<study::Binning> binning;
+    std::vector<study::Binning> binnings;
     std::optional<FitSettings> settings;
     std::optional<LocalizationUse> localization;
+    std::vector<ModelFits> fits;
     ModelFomOptions model;
     int finished = 0, stage = 0;  // fits of the classes done, and in the class under way
     if (is_model_based(options.fom)) {
@@ -90,10 +95,11 @@ Expected<CompareResult> compare(const study::CaseStudy& study, const CompareOpti
             return use.error();
         localization = *use;
         model.ratings_only = *use == LocalizationUse::ignore;
-        Expected<study::Binning> made = study::make_binning(study, options.binning);
+        Expected<std::vector<study::Binning>> made =
+            study::make_reader_binnings(study, options.binning);
         if (!made)
             return made.error();
-        binning = std::move(*made);
+        binnings = std::move(*made);
         Expected<FitSettings> fit =
             study::fit_settings(options.fit, study::highest_target_class(study));
         if (!fit)
@@ -102,24 +108,36 @@ Expected<CompareResult> compare(const study::CaseStudy& study, const CompareOpti
         model.fit = *fit;
         model.threads = thread_count(options.run);
         model.cancel = options.run.cancel;
+        model.gof_bootstrap = options.gof_bootstrap;
+        model.seed = options.seed;
         if (options.run.progress)
             model.progress = [&](int done, int total) {
                 stage = total;
                 options.run.progress(finished + done, finished + total);
             };
-        make = [&](int t) {
+        make = [&](int t) -> Expected<FomMatrix> {
             finished += stage;
             stage = 0;
-            return model_fom_matrix(study, *binning, t, options.fom, model);
+            Expected<ModelFits> made_fits = model_fits(study, binnings, t, options.fom, model);
+            if (!made_fits)
+                return made_fits.error();
+            fits.push_back(*made_fits);
+            return std::move(made_fits->matrix);
         };
     }
     Expected<CompareResult> result = compare_cases(study, options, make);
     if (cancel_requested(options.run))
         return cancelled_error();
-    if (result) {
-        result->binning = std::move(binning);
+    if (result && is_model_based(options.fom)) {
+        const bool per_reader =
+            options.binning.scope == study::BinningScope::reader && options.binning.cutpoints.empty();
+        if (per_reader)
+            result->reader_binnings = binnings;
+        else
+            result->binning = binnings.front();
         result->fit = settings;
         result->localization = localization;
+        check_fits(study, options, std::move(fits), *result);
     }
     return result;
 }

@@ -11,8 +11,15 @@
 
 namespace varnel::mrmc {
 
-// Lines after the report's heading: what the fits used.
+// Lines after the report's heading: what the fits used (localization
+// outcomes, binning, settings) and the warnings.
 std::string model_fits_heading_text(const CompareResult& result);
+
+// Sections after the analyses: per class the tables' goodness of fit and
+// refits, their observed ranges and the FOM against its empirical
+// counterpart; when the model disagrees with the data, the empirical
+// analysis.
+std::string model_fits_text(const CompareResult& result);
 
 // The "model_fits" object of the JSON report.
 nlohmann::json model_fits_json(const CompareResult& result);

@@ -8,10 +8,12 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 
 #include "mrmc/jackknife.h"
 #include "varnel/binning.h"
+#include "varnel/compare.h"
 #include "varnel/fit.h"
 
 namespace varnel::mrmc {
@@ -27,6 +29,10 @@ double model_fom(const FomSpec& fom, const PreparedStudy& prepared, const FitRes
 
 struct ModelFomOptions {
     FitSettings fit;
+    // Parametric bootstrap replicates of each full table's goodness of fit
+    // (0: none), drawn with a seed made from `seed` and the table's place.
+    int gof_bootstrap = 0;
+    std::uint64_t seed = 1;
     // Fit every table from its ratings alone (study::without_localization);
     // for model-auc only, which does not need the localization outcomes.
     bool ratings_only = false;
@@ -48,5 +54,28 @@ struct ModelFomOptions {
 Expected<FomMatrix> model_fom_matrix(const study::CaseStudy& study, const study::Binning& binning,
                                      int target_class, const FomSpec& fom,
                                      const ModelFomOptions& options);
+
+// The FOM matrix and what the fits of the tables gave: per table (reader-
+// major) its fit's part of TableFit (names, categories, NOLOC, attempts,
+// degeneracy, goodness of fit, refit counts, model AUC and localization
+// accuracy); each reader's tables binned with its own binning.
+//
+// Every fit is made robust: a fit (or warm refit) that fails or does not
+// converge is retried cold, then from the full fit (cold for a full table)
+// with a first damping value 1000 times the default, then the same with the
+// standard deviation allowed up to 100 and the mean to +-1000.  A table of
+// one target class with no normal case above some category c below the
+// highest (upper_limit in src/model) is degenerate when no converged fit
+// beats the limit of the likelihood as the boundary above c grows without
+// bound; its FOM is then that limit's.  Only when every attempt fails and
+// there is no limit is it an error (status 2), with advice.
+struct ModelFits {
+    FomMatrix matrix;
+    std::vector<TableFit> tables;
+};
+Expected<ModelFits> model_fits(const study::CaseStudy& study,
+                               const std::vector<study::Binning>& reader_binnings,
+                               int target_class, const FomSpec& fom,
+                               const ModelFomOptions& options);
 
 }  // namespace varnel::mrmc

@@ -340,7 +340,7 @@ std::string format_text_report(const CompareResult& result)
                       confidence_text(result.alpha) + "\n";
     out += model_fits_heading_text(result);
     for (const ClassAnalysis& c : result.classes) out += "\n" + class_text(c);
-    return out;
+    return out + model_fits_text(result);
 }
 
 nlohmann::json report_json(const CompareResult& result)

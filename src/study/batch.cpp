@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "plot/plot.h"
+#include "varnel/goodness_of_fit.h"
 #include "varnel/report.h"
 
 namespace varnel::study {
@@ -47,9 +48,10 @@ TableResult unfitted(const Table& table, const FitSettings& settings, std::strin
     return r;
 }
 
-// One table: prepare, fit, summarize, and the report and picture when asked.
+// One table: prepare, fit, summarize (with the bootstrap when asked), and
+// the report and picture when asked.
 TableResult fit_table(const Table& table, const BatchSettings& settings, Workspace& workspace,
-                      Summary& summary)
+                      Summary& summary, int index)
 {
     const auto prepared = prepare(table.study, settings.fit);
     if (!prepared)
@@ -67,6 +69,20 @@ TableResult fit_table(const Table& table, const BatchSettings& settings, Workspa
     r.converged = fit->converged;
     r.iterations = fit->iterations;
     r.likelihood = summary.likelihood;
+    r.chi_square = summary.chi_square;
+    if (settings.gof_bootstrap > 0 && fit->converged) {
+        BootstrapOptions b;
+        b.replicates = settings.gof_bootstrap;
+        b.seed = bootstrap_seed(settings.seed, index);
+        b.cancel = settings.cancel;
+        const auto gof = bootstrap_goodness_of_fit(*prepared, settings.fit, *fit, workspace, b);
+        if (gof) {
+            r.bootstrap_replicates = gof->replicates;
+            r.bootstrap_failed = gof->failed;
+            r.bootstrap_p_pearson = gof->p_pearson;
+            r.bootstrap_p_deviance = gof->p_deviance;
+        }
+    }
     for (TargetResult& row : r.targets) {
         const int i = row.target - 1;
         row.mu = fit->estimate.mean[i];
@@ -101,6 +117,14 @@ TableResult fit_table(const Table& table, const BatchSettings& settings, Workspa
 }
 
 }  // namespace
+
+std::uint64_t bootstrap_seed(std::uint64_t seed, int table)
+{
+    std::uint64_t z = seed + 0x9E3779B97F4A7C15ULL * static_cast<std::uint64_t>(table + 1);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
 
 }  // namespace varnel::study
 
@@ -173,7 +197,7 @@ std::vector<TableResult> fit_tables(const std::vector<Table>& tables, const Batc
         static_cast<int>(tables.size()), settings.threads,
         [&](int i, Workspace& ws) {
             const auto summary = std::make_unique_for_overwrite<Summary>();
-            results[i] = fit_table(tables[i], settings, ws, *summary);
+            results[i] = fit_table(tables[i], settings, ws, *summary, i);
         },
         progress, settings.cancel);
     return results;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -16,7 +17,14 @@ struct BatchSettings {
     int threads = 1;
     bool reports = false;  // also the report file and the picture of each fit
     const std::atomic<bool>* cancel = nullptr;  // stop taking jobs once it is true
+    int gof_bootstrap = 0;   // parametric bootstrap replicates per table (0: none)
+    std::uint64_t seed = 1;  // of the bootstrap, made per table by bootstrap_seed
 };
+
+// The bootstrap seed of table `table` (0-based) of a run with seed `seed`:
+// SplitMix64 of the two, so that tables draw independent streams and a
+// table's p-values do not depend on the threads.
+std::uint64_t bootstrap_seed(std::uint64_t seed, int table);
 
 // Runs job(i, workspace) for i = 0 .. count - 1 on `threads` threads, each
 // with its own workspace, the indices in turn; once `cancel` (when given) is

@@ -366,14 +366,20 @@ Study empty_table(const CaseStudy& study, const Binning& binning, int reader, in
     return s;
 }
 
-// The tables of the study, the readings of case `left_out` (-1: none) left out.
-Expected<std::vector<Study>> tables_without(const CaseStudy& study, const Binning& binning,
-                                            int left_out)
+// The tables of the study, each reader's with its own binning, the readings
+// of case `left_out` (-1: none) left out.
+Expected<std::vector<Study>> tables_without(const CaseStudy& study,
+                                            const std::vector<Binning>& binnings, int left_out)
 {
     if (Expected<void> s = check_study(study); !s)
         return s.error();
-    if (Expected<void> b = check_binning(binning); !b)
-        return b.error();
+    if (binnings.size() != study.readers.size())
+        return input_error(study.source + ": " + std::to_string(binnings.size()) +
+                           " binnings for " + std::to_string(study.readers.size()) +
+                           " readers; give one per reader");
+    for (const Binning& binning : binnings)
+        if (Expected<void> b = check_binning(binning); !b)
+            return b.error();
     if (Expected<void> c = check_coverage(study); !c)
         return c.error();
     const int targets = *std::max_element(study.truth.begin(), study.truth.end());
@@ -381,14 +387,14 @@ Expected<std::vector<Study>> tables_without(const CaseStudy& study, const Binnin
     std::vector<Study> tables;
     for (int r = 0; r < static_cast<int>(study.readers.size()); ++r)
         for (int m = 0; m < modalities; ++m)
-            tables.push_back(empty_table(study, binning, r, m, targets));
+            tables.push_back(empty_table(study, binnings[r], r, m, targets));
 
     std::vector<TableMarks> marks(tables.size());
     for (const Reading& r : study.readings) {
         if (r.case_index == left_out)
             continue;
         const std::size_t t = static_cast<std::size_t>(r.reader) * modalities + r.modality;
-        const int k = category_of(binning, r.rating);
+        const int k = category_of(binnings[r.reader], r.rating);
         count_reading(study, r, k, tables[t], marks[t][k]);
     }
     for (std::size_t t = 0; t < tables.size(); ++t) {
@@ -428,9 +434,83 @@ Expected<Binning> make_binning(const CaseStudy& study, const BinningOptions& opt
     return quantile_binning(study, sorted, options.categories);
 }
 
+// One reader's readings as a study of its own, for its binning.
+CaseStudy reader_study(const CaseStudy& study, int reader)
+{
+    CaseStudy s;
+    s.source = study.source;
+    s.readers = {study.readers[reader]};
+    s.modalities = study.modalities;
+    s.cases = study.cases;
+    s.truth = study.truth;
+    s.has_localization = study.has_localization;
+    s.numbered_by_row = study.numbered_by_row;
+    for (const Reading& r : study.readings)
+        if (r.reader == reader) {
+            s.readings.push_back(r);
+            s.readings.back().reader = 0;
+        }
+    return s;
+}
+
+Expected<std::vector<Binning>> make_reader_binnings(const CaseStudy& study,
+                                                    const BinningOptions& options)
+{
+    if (options.scope == BinningScope::study || !options.cutpoints.empty()) {
+        Expected<Binning> b = make_binning(study, options);
+        if (!b)
+            return b.error();
+        return std::vector<Binning>(study.readers.size(), *b);
+    }
+    if (Expected<void> o = check_options(options); !o)
+        return o.error();
+    if (Expected<void> s = check_study(study); !s)
+        return s.error();
+    std::vector<Binning> binnings;
+    for (int r = 0; r < static_cast<int>(study.readers.size()); ++r) {
+        const CaseStudy own = reader_study(study, r);
+        if (own.readings.empty())
+            return input_error(study.source + ": reader " + in_quotes(study.readers[r]) +
+                               " has no ratings");
+        Expected<Binning> b = make_binning(own, options);
+        if (!b)
+            return input_error("reader " + in_quotes(study.readers[r]) + ": " +
+                               b.error().message);
+        binnings.push_back(std::move(*b));
+    }
+    return binnings;
+}
+
+SparseTables sparse_tables(const std::vector<Study>& tables)
+{
+    constexpr int few = 4;
+    SparseTables s;
+    for (const Study& t : tables) {
+        int n = 0;
+        for (int k = 1; k <= t.categories; ++k) {
+            bool any = false;
+            for (int m = 1; m <= t.targets + 1; ++m)
+                any = any || t.correct(k, m) + t.incorrect(k, m) > 0;
+            n += any;
+        }
+        s.occupied.push_back(n);
+        s.most = std::max(s.most, n);
+    }
+    for (std::size_t i = 0; i < s.occupied.size(); ++i)
+        if (s.occupied[i] < few && s.most > 2 * s.occupied[i])
+            s.sparse.push_back(static_cast<int>(i));
+    return s;
+}
+
 Expected<std::vector<Study>> make_tables(const CaseStudy& study, const Binning& binning)
 {
-    return tables_without(study, binning, -1);
+    return tables_without(study, std::vector<Binning>(study.readers.size(), binning), -1);
+}
+
+Expected<std::vector<Study>> make_tables(const CaseStudy& study,
+                                         const std::vector<Binning>& reader_binnings)
+{
+    return tables_without(study, reader_binnings, -1);
 }
 
 Cell cell_of(const CaseStudy& study, const Binning& binning, const Reading& reading)
@@ -478,18 +558,42 @@ Expected<std::vector<Study>> make_tables_without_case(const CaseStudy& study,
         return input_error(study.source + ": case index " + std::to_string(case_index) +
                            " is outside the study's " + std::to_string(study.cases.size()) +
                            " cases");
-    return tables_without(study, binning, case_index);
+    return tables_without(study, std::vector<Binning>(study.readers.size(), binning), case_index);
+}
+
+Expected<std::vector<Study>> make_tables_without_case(const CaseStudy& study,
+                                                      const std::vector<Binning>& reader_binnings,
+                                                      int case_index)
+{
+    if (case_index < 0 || case_index >= static_cast<int>(study.cases.size()))
+        return input_error(study.source + ": case index " + std::to_string(case_index) +
+                           " is outside the study's " + std::to_string(study.cases.size()) +
+                           " cases");
+    return tables_without(study, reader_binnings, case_index);
 }
 
 Expected<BinnedStudy> bin_study(const CaseStudy& study, const BinningOptions& options)
 {
-    Expected<Binning> binning = make_binning(study, options);
-    if (!binning)
-        return binning.error();
-    Expected<std::vector<Study>> tables = make_tables(study, *binning);
-    if (!tables)
-        return tables.error();
-    BinnedStudy binned{std::move(*binning), std::move(*tables), {}, {}};
+    BinnedStudy binned;
+    if (options.scope == BinningScope::reader && options.cutpoints.empty()) {
+        Expected<std::vector<Binning>> binnings = make_reader_binnings(study, options);
+        if (!binnings)
+            return binnings.error();
+        binned.reader_binnings = std::move(*binnings);
+        Expected<std::vector<Study>> tables = make_tables(study, binned.reader_binnings);
+        if (!tables)
+            return tables.error();
+        binned.tables = std::move(*tables);
+    } else {
+        Expected<Binning> binning = make_binning(study, options);
+        if (!binning)
+            return binning.error();
+        Expected<std::vector<Study>> tables = make_tables(study, *binning);
+        if (!tables)
+            return tables.error();
+        binned.binning = std::move(*binning);
+        binned.tables = std::move(*tables);
+    }
     const int count = static_cast<int>(binned.tables.size());
     for (int t = 0; t < count; ++t) {
         const Study& s = binned.tables[t];

@@ -106,19 +106,41 @@ std::string study_line(const CaseStudy& study)
            counted(study.readings.size(), "rating", "ratings") + "\n";
 }
 
-// One line per category: label, exact range and ratings in it.
-std::string categories_text(const BinnedStudy& binned)
+// One line per category of `b`: label, exact range and ratings in it over
+// the tables whose reader `counts` accepts.
+template <class Counts>
+std::string category_rows(const Binning& b, const std::vector<Study>& tables, Counts counts)
 {
-    const Binning& b = binned.binning;
     std::vector<Row> rows{{"category", "label", "range", "ratings"}};
     for (int k = 1; k <= b.categories(); ++k) {
         int n = 0;
-        for (const Study& s : binned.tables)
-            n += readings_in(s, k, 1, s.targets + 1);
+        for (std::size_t t = 0; t < tables.size(); ++t)
+            if (counts(t))
+                n += readings_in(tables[t], k, 1, tables[t].targets + 1);
         rows.push_back({std::to_string(k), b.labels[k - 1], range_text(b, k), std::to_string(n)});
     }
-    return "Rating categories: " + std::to_string(b.categories()) + ", " + rule_text(b) + "\n" +
-           aligned(rows, {true, false, false, true});
+    return aligned(rows, {true, false, false, true});
+}
+
+// The categories: the study's, or each reader's under its name.
+std::string categories_text(const CaseStudy& study, const BinnedStudy& binned)
+{
+    if (binned.reader_binnings.empty()) {
+        const Binning& b = binned.binning;
+        return "Rating categories: " + std::to_string(b.categories()) + ", " + rule_text(b) +
+               "\n" + category_rows(b, binned.tables, [](std::size_t) { return true; });
+    }
+    std::string text;
+    const std::size_t modalities = binned.tables.size() / binned.reader_binnings.size();
+    for (std::size_t r = 0; r < binned.reader_binnings.size(); ++r) {
+        const Binning& b = binned.reader_binnings[r];
+        text += (r ? "\n" : "") + std::string("Rating categories of reader ") +
+                data_file_identifier(study.readers[r]) + ": " + std::to_string(b.categories()) +
+                ", " + rule_text(b) + "\n" +
+                category_rows(b, binned.tables,
+                              [&](std::size_t t) { return t / modalities == r; });
+    }
+    return text;
 }
 
 // One line per table: file, reader, modality, NOLOC and ratings.
@@ -152,7 +174,7 @@ std::string tables_text(const BinnedStudy& binned, const std::vector<std::string
 std::string format_binning(const CaseStudy& study, const BinnedStudy& binned,
                            const std::vector<std::string>& file_names)
 {
-    return study_line(study) + "\n" + categories_text(binned) + "\n" +
+    return study_line(study) + "\n" + categories_text(study, binned) + "\n" +
            tables_text(binned, file_names);
 }
 

@@ -106,7 +106,12 @@ Expected<FitInput> cases_input(const CaseStudy& cases, const BinningOptions& opt
         input.target_classes = s.targets;
     }
     input.cases = cases.source;
-    input.binning = std::move(binned->binning);
+    if (binned->reader_binnings.empty()) {
+        input.binning = std::move(binned->binning);
+    } else {
+        input.reader_binnings = std::move(binned->reader_binnings);
+        input.readers = cases.readers;
+    }
     return input;
 }
 
@@ -196,8 +201,11 @@ Expected<FitStudyResult> fit_study(FitInput input, const FitStudyOptions& option
 {
     if (options.run.threads < 0)
         return input_error("threads must be 0 (one per core) or more");
+    if (options.gof_bootstrap < 0)
+        return Error{ErrorKind::bad_settings, 0,
+                     "gof-bootstrap must be 0 (none) or a number of replicates", 1};
     BatchSettings batch{input.settings, thread_count(options.run), options.reports,
-                        options.run.cancel};
+                        options.run.cancel, options.gof_bootstrap, options.seed};
     std::vector<TableResult> results = fit_tables(input.tables, batch, options.run.progress);
     if (cancel_requested(options.run))
         return cancelled_error();
@@ -223,11 +231,20 @@ std::string format_results_json(const FitStudyResult& result)
 {
     const FitInput& input = result.input;
     nlohmann::ordered_json doc;
+    const auto binning_json = [](const Binning& b) {
+        return nlohmann::ordered_json{
+            {"categories", b.categories()}, {"upper_bounds", b.upper}, {"labels", b.labels}};
+    };
     if (input.binning) {
-        doc = {{"cases", input.cases},
-               {"binning", {{"categories", input.binning->categories()},
-                            {"upper_bounds", input.binning->upper},
-                            {"labels", input.binning->labels}}}};
+        doc = {{"cases", input.cases}, {"binning", binning_json(*input.binning)}};
+    } else if (!input.reader_binnings.empty()) {
+        nlohmann::ordered_json readers = nlohmann::ordered_json::array();
+        for (std::size_t r = 0; r < input.reader_binnings.size(); ++r) {
+            nlohmann::ordered_json b = {{"reader", input.readers[r]}};
+            b.update(binning_json(input.reader_binnings[r]));
+            readers.push_back(std::move(b));
+        }
+        doc = {{"cases", input.cases}, {"binning", nullptr}, {"reader_binnings", readers}};
     } else {
         doc = {{"data_files", input.data_files}};
     }

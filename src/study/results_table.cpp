@@ -20,6 +20,7 @@ std::vector<Value> row_cells(const Table& table, const TableResult& r, const Tar
     const LikelihoodStatistics& l = r.likelihood;
     auto optional = [&](double v) { return fitted ? number(v) : Value{}; };
     auto adjusted = [&](double v) { return fitted && !std::isnan(v) ? number(v) : Value{}; };
+    const bool bootstrap = fitted && r.bootstrap_replicates > 0;
     return {table.reader,
             table.modality,
             static_cast<long long>(t.target),
@@ -52,7 +53,19 @@ std::vector<Value> row_cells(const Table& table, const TableResult& r, const Tar
             optional(l.deviance_ratings),
             optional(l.pearson),
             optional(l.pearson_ratings),
-            r.status};
+            r.status,
+            fitted ? Value{static_cast<long long>(r.chi_square.cells)} : Value{},
+            fitted ? Value{static_cast<long long>(r.chi_square.df)} : Value{},
+            adjusted(r.chi_square.p_pearson),
+            adjusted(r.chi_square.p_deviance),
+            fitted ? Value{static_cast<long long>(r.chi_square.cells_ratings)} : Value{},
+            fitted ? Value{static_cast<long long>(r.chi_square.df_ratings)} : Value{},
+            adjusted(r.chi_square.p_pearson_ratings),
+            adjusted(r.chi_square.p_deviance_ratings),
+            bootstrap ? Value{static_cast<long long>(r.bootstrap_replicates)} : Value{},
+            bootstrap ? Value{static_cast<long long>(r.bootstrap_failed)} : Value{},
+            bootstrap ? adjusted(r.bootstrap_p_pearson) : Value{},
+            bootstrap ? adjusted(r.bootstrap_p_deviance) : Value{}};
 }
 
 // RFC 4180: a field with a comma, a quote or a line break is quoted, its
@@ -115,7 +128,9 @@ const std::vector<std::string>& result_columns()
         "se_area_roc", "area_lroc", "se_area_lroc", "loc_accuracy", "se_loc_accuracy",
         "adjusted_area_lroc", "adjusted_loc_accuracy", "dloc", "se_dloc", "pcl", "se_pcl",
         "log_likelihood", "log_likelihood_ratings", "deviance", "deviance_ratings", "pearson",
-        "pearson_ratings", "status"};
+        "pearson_ratings", "status", "cells", "df", "p_pearson", "p_deviance", "cells_ratings",
+        "df_ratings", "p_pearson_ratings", "p_deviance_ratings", "bootstrap_replicates",
+        "bootstrap_failed", "bootstrap_p_pearson", "bootstrap_p_deviance"};
     return columns;
 }
 

@@ -7,7 +7,11 @@
 // se_area_roc, area_lroc, se_area_lroc, loc_accuracy, se_loc_accuracy,
 // adjusted_area_lroc, adjusted_loc_accuracy (with chance values only), dloc,
 // se_dloc, pcl, se_pcl, log_likelihood, log_likelihood_ratings, deviance,
-// deviance_ratings, pearson, pearson_ratings, status.
+// deviance_ratings, pearson, pearson_ratings, status, then cells, df,
+// p_pearson, p_deviance, cells_ratings, df_ratings, p_pearson_ratings,
+// p_deviance_ratings, bootstrap_replicates, bootstrap_failed,
+// bootstrap_p_pearson, bootstrap_p_deviance (after status, so that scripts
+// reading the first columns by position keep working).
 // Numbers are written in their shortest exact form; a value the fit did not
 // give is empty (CSV) or null (JSON), as are NaN and infinite values in JSON
 // (in CSV they are NaN, Inf, -Inf).  status is empty, or why the table could

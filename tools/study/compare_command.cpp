@@ -1,6 +1,7 @@
 // varnel-study compare: a multi-reader multi-case significance test of a
 // figure of merit, empirical or from the LROC model's fits, between
 // modalities or of the readers against a reference reader.
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +22,8 @@ struct CompareArguments {
     std::string cases, fom, reference, jackknife, localization;
     int target = 0;
     double alpha = 0.05;
+    int gof_bootstrap = 0;
+    std::uint64_t seed = 1;
     BinningArguments binning;
     FitArguments fit;
     int threads = default_threads();
@@ -88,6 +91,8 @@ int run_compare(const CompareArguments& args)
                 return fail(use.error());
             options.localization = *use;
         }
+        options.gof_bootstrap = args.gof_bootstrap;
+        options.seed = args.seed;
     }
     options.run.threads = args.threads;
     options.run.cancel = &interrupted();
@@ -110,6 +115,8 @@ int run_compare(const CompareArguments& args)
     const std::string report = args.format == "text" ? mrmc::format_text_report(*result)
                                                      : mrmc::format_json_report(*result);
     std::fputs(report.c_str(), stdout);
+    for (const mrmc::CompareWarning& w : result->warnings)
+        std::fprintf(stderr, "varnel-study: warning: %s\n", w.message.c_str());
     return 0;
 }
 
@@ -126,6 +133,13 @@ reader in each modality.  Under the LROC model without chance localization
 AreaLROC = 2 AreaROC - 1: with --localization use, model-auc and model-alroc
 come from the same fits and give the same test; with ignore, model-auc rests
 on the ratings alone while model-alroc (a localization FOM) keeps the marks.
+Model FOMs: the report records the binning and settings, each table's
+goodness of fit, observed operating range and its FOM against the empirical
+counterpart (model-auc: wilcoxon, model-pcl@X: pcl@X, model-loc: pcl@1,
+model-alroc: alroc@1), and warns (also on standard error) of rejected fits,
+sparse binnings, degenerate tables, extrapolation, disagreement with the data
+and unmarked cases.  A refit that does not converge is retried cold, with a
+smaller first step and a wider parameter range.
 Exit status 0 done, 1 bad input, options or design, 2 a fit or refit that
 failed.)";
 
@@ -151,6 +165,10 @@ Command add_compare_command(CLI::App& program)
                                     "(use) or from its ratings alone (ignore); default ") +
                             mrmc::localization_name(mrmc::default_localization) +
                             ".  The other model FOMs always use them");
+    compare->add_option("--gof-bootstrap", args->gof_bootstrap,
+                        "model FOMs: parametric bootstrap p-values of each table's goodness of "
+                        "fit from B replicates (e.g. 1000; default 0: none)");
+    compare->add_option("--seed", args->seed, "seed of the bootstrap")->capture_default_str();
     compare->add_option("-j", args->threads, "threads (default: one per core)");
     compare->add_option("--format", args->format, "report as text or json")->capture_default_str();
     compare->add_option("--jackknife", args->jackknife,

@@ -1,6 +1,7 @@
 // varnel-study fit: every table of a reader study (one per reader and
 // modality) fitted in parallel; the results table on standard output and,
 // with --out, a folder of results, data files, reports and pictures.
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -24,6 +25,8 @@ struct FitCommandArguments {
     std::string format = "csv";
     std::string out;
     bool quiet = false;
+    int gof_bootstrap = 0;
+    std::uint64_t seed = 1;
 };
 
 // Results, and per table its data file, report and picture, into the
@@ -70,6 +73,8 @@ int run_fit(const FitCommandArguments& args)
         return fail(fit.error());
     options.fit = *fit;
     options.reports = !args.out.empty();
+    options.gof_bootstrap = args.gof_bootstrap;
+    options.seed = args.seed;
     options.run.threads = args.threads;
     options.run.cancel = &interrupted();
 
@@ -113,9 +118,12 @@ constexpr const char* fit_footer = R"(
 INPUT: one per-case ratings file (CSV, binned as by the bin command) or
 rating data files.  Every table (reader x modality) is fitted on its own
 thread; the output is the same whatever -j is.  Results: one row per reader,
-modality and target class (columns in the README); with --out, also per
-table its data file (.lrc), the report file of the console program (.txt) and
-the picture of the fit (.svg).  Exit status 0 when every table was fitted, 1
+modality and target class (columns in the README; after `status` the
+goodness of fit: cells, degrees of freedom and chi-square p-values, and with
+--gof-bootstrap the bootstrap's, the same for a --seed whatever -j is); with
+--out, also per table its data file (.lrc), the report file of the console
+program (.txt) and the picture of the fit (.svg).  Exit status 0 when every
+table was fitted, 1
 for bad input or options (nothing written), 2 when some table could not be
 fitted (its row says why).)";
 
@@ -131,6 +139,10 @@ Command add_fit_command(CLI::App& program)
         ->required();
     args->binning.add_to(*fit);
     args->fit.add_to(*fit);
+    fit->add_option("--gof-bootstrap", args->gof_bootstrap,
+                    "parametric bootstrap p-values of each table's goodness of fit from B "
+                    "replicates (e.g. 1000; default 0: none)");
+    fit->add_option("--seed", args->seed, "seed of the bootstrap")->capture_default_str();
     fit->add_option("-j", args->threads, "threads (default: one per core)");
     fit->add_option("--format", args->format, "results as csv or json")->capture_default_str();
     fit->add_option("--out", args->out,

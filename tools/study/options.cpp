@@ -55,6 +55,12 @@ void BinningArguments::add_to(CLI::App& command)
                     "categories from the rating quantiles (2 to 17), used when there are more "
                     "than 17 distinct ratings")
         ->capture_default_str();
+    command
+        .add_option("--binning", scope,
+                    "study: one set of categories from all ratings; reader: each reader's own "
+                    "from that reader's ratings in every modality (readers on different rating "
+                    "scales)")
+        ->capture_default_str();
 }
 
 Expected<BinningOptions> BinningArguments::options() const
@@ -63,7 +69,10 @@ Expected<BinningOptions> BinningArguments::options() const
         parse_number_list(cutpoints, "--cutpoints", "increasing numbers");
     if (!c)
         return c.error();
-    return BinningOptions{*c, categories};
+    if (scope != "study" && scope != "reader")
+        return input_error("--binning: \"" + scope + "\" is not study or reader");
+    return BinningOptions{*c, categories,
+                          scope == "reader" ? BinningScope::reader : BinningScope::study};
 }
 
 void FitArguments::add_to(CLI::App& command)

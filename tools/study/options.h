@@ -20,10 +20,11 @@ namespace varnel::study::cli {
 Expected<std::vector<double>> parse_number_list(const std::string& text, const std::string& option,
                                                 const std::string& what);
 
-// --cutpoints and --categories.
+// --cutpoints, --categories and --binning.
 struct BinningArguments {
     std::string cutpoints;
     int categories = BinningOptions{}.categories;
+    std::string scope = "study";
 
     void add_to(CLI::App& command);
     Expected<BinningOptions> options() const;
