@@ -75,12 +75,13 @@ const std::vector<Scenario>& scenarios()
          arm({1}, {0.4}), arm(), Quantity::auc, 0.0},
         {"unmarked-algorithm-latent", "as unmarked-algorithm, latent AUC made equal",
          arm({1}, {0.4}), arm(), Quantity::latent_auc, 0.0},
-        {"unmarked-readers", "readers leave 30-50% unmarked (30, 35, .., 50% at random), algorithm marks all",
-         arm(), arm({1}, {0.3, 0.35, 0.4, 0.45, 0.5}), Quantity::auc, 0.0},
+        {"unmarked-readers",
+         "readers leave 30-50% unmarked (30, 35, .., 50% at random), algorithm marks all", arm(),
+         arm({1}, {0.3, 0.35, 0.4, 0.45, 0.5}), Quantity::auc, 0.0},
         {"unmarked-readers-latent", "as unmarked-readers, latent AUC made equal", arm(),
          arm({1}, {0.3, 0.35, 0.4, 0.45, 0.5}), Quantity::latent_auc, 0.0},
-        {"misplaced", "algorithm marks away from the target in 15% of cases", arm({1}, {0.0}, 0.15),
-         arm(), Quantity::auc, 0.0},
+        {"misplaced", "algorithm marks away from the target in 15% of cases",
+         arm({1}, {0.0}, 0.15), arm(), Quantity::auc, 0.0},
         {"misplaced-pcl", "as misplaced, PCL@1 made equal", arm({1}, {0.0}, 0.15), arm(),
          Quantity::pcl, 0.0},
         {"power-model", "the LROC model, readers' AUC 0.05 above the algorithm's", arm(), arm(),
@@ -123,14 +124,15 @@ struct Outcome {
     std::string failure;
 };
 
-// A failure without the names of the table and case: what went wrong.
+// A failure without the names of the table and case and without the advice
+// after it: what went wrong.
 std::string reason_of(const std::string& message)
 {
     for (const char* stage : {"the refit failed: ", "the fit failed: "}) {
         const std::size_t at = message.find(stage);
         if (at == std::string::npos) continue;
         std::string rest = message.substr(at + std::string(stage).size());
-        rest = rest.substr(0, rest.find(" (the same table"));
+        rest = rest.substr(0, std::min(rest.find(" (the same table"), rest.find(';')));
         return std::string(stage[4] == 'r' ? "refit: " : "fit: ") + rest;
     }
     return message;
@@ -205,7 +207,8 @@ std::vector<StudyOutcomes> run_studies(const std::vector<misspec_sim::Design>& d
     auto work = [&] {
         for (int n; (n = next++) < count;) {
             results[n] = run_study(designs, seed, n);
-            if (const int d = ++done; d % 100 == 0) std::fprintf(stderr, "  %d of %d studies\n", d, count);
+            if (const int d = ++done; d % 100 == 0)
+                std::fprintf(stderr, "  %d of %d studies\n", d, count);
         }
     };
     std::vector<std::thread> pool;
@@ -277,7 +280,8 @@ ScenarioResult run_scenario(const Scenario& s, int studies, std::uint64_t seed, 
         const misspec_sim::Design& d = designs[p];
         std::printf("  %-10s algorithm mu %.4f (readers %.4f), true algorithm/readers:",
                     plan_name(d.plan), d.algorithm.mu, d.reader.mu);
-        for (Quantity q : {Quantity::auc, Quantity::latent_auc, Quantity::pcl, Quantity::latent_pcl}) {
+        for (Quantity q :
+             {Quantity::auc, Quantity::latent_auc, Quantity::pcl, Quantity::latent_pcl}) {
             const misspec_sim::TrueValues v = misspec_sim::true_values(q, d);
             truth[{p, q}] = v.difference();
             std::printf(" %s %.4f/%.4f", misspec_sim::quantity_name(q), v.algorithm, v.readers);
@@ -336,7 +340,8 @@ void print_summary(const std::vector<ScenarioResult>& results)
             if (rows.empty()) continue;
             std::printf("\n%s analysis, %s, random readers and cases: rejection rate at alpha %.2f "
                         "(binomial SE)%s\n\n",
-                        plan_name(plans[p]), alternatives ? "alternatives" : "null hypotheses", alpha,
+                        plan_name(plans[p]), alternatives ? "alternatives" : "null hypotheses",
+                        alpha,
                         alternatives ? " [true difference of the FOM's quantity]" : "");
             std::printf("| scenario |");
             for (const Method& m : methods) std::printf(" %s |", m.label);
@@ -355,8 +360,8 @@ void print_summary(const std::vector<ScenarioResult>& results)
                         std::printf(" †");
                     std::printf(" |");
                     if (c.tally.failed() > 0)
-                        failed += (failed.empty() ? "" : "; ") + std::string(methods[k].label) + " " +
-                                  std::to_string(c.tally.failed());
+                        failed += (failed.empty() ? "" : "; ") + std::string(methods[k].label) +
+                                  " " + std::to_string(c.tally.failed());
                 }
                 std::printf(" %s |\n", failed.empty() ? "0" : failed.c_str());
             }
@@ -397,7 +402,8 @@ int main(int argc, char** argv)
     }
     if (chosen.empty())
         for (const Scenario& s : scenarios()) run.push_back(&s);
-    std::printf("Misspecification study: algorithm against %d readers, %d + %d cases, %d categories, "
+    std::printf("Misspecification study: algorithm against %d readers, %d + %d cases, %d "
+                "categories, "
                 "alpha %.2f, random readers and cases; true values algorithm/readers\n",
                 misspec_sim::Design{}.readers, misspec_sim::Design{}.normal_cases,
                 misspec_sim::Design{}.target_cases, categories, alpha);

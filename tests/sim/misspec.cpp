@@ -143,10 +143,11 @@ TEST(MisspecNull, SolvedAlgorithmMatchesTheReadersInTheData)
     };
     for (const Case& c : cases)
         for (Plan plan : {Plan::reference, Plan::modalities}) {
-            SCOPED_TRACE(testing::Message() << quantity_name(c.equal) << " equal, plan "
-                                            << (plan == Plan::reference ? "reference" : "modalities")
-                                            << ", algorithm sites " << c.algorithm.sites[0]
-                                            << " unmarked " << c.algorithm.unmarked[0]);
+            SCOPED_TRACE(testing::Message()
+                         << quantity_name(c.equal) << " equal, plan "
+                         << (plan == Plan::reference ? "reference" : "modalities")
+                         << ", algorithm sites " << c.algorithm.sites[0] << " unmarked "
+                         << c.algorithm.unmarked[0]);
             Design d;
             d.plan = plan;
             d.readers = 150;
@@ -168,7 +169,8 @@ TEST(MisspecNull, SolvedAlgorithmMatchesTheReadersInTheData)
             std::vector<double> readers, algorithm;
             for (const auto& [key, r] : by_observer(sim)) {
                 const double v = empirical(c.equal, r);
-                const bool is_algorithm = plan == Plan::reference ? key.first == 0 : key.second == 1;
+                const bool is_algorithm =
+                    plan == Plan::reference ? key.first == 0 : key.second == 1;
                 (is_algorithm ? algorithm : readers).push_back(v);
             }
             const auto mean_se = [](const std::vector<double>& v) {
@@ -336,7 +338,8 @@ TEST(MisspecDraws, FixedAlgorithmRandomReadersReproducibleStreams)
     EXPECT_NEAR(sd, expected, z_tolerance * expected / std::sqrt(2.0 * means.size()));
     ASSERT_EQ(sites.size(), 5u);
     for (const auto& [n, count] : sites)
-        EXPECT_NEAR(count, means.size() / 5.0, z_tolerance * std::sqrt(means.size() * 0.2 * 0.8)) << n;
+        EXPECT_NEAR(count, means.size() / 5.0, z_tolerance * std::sqrt(means.size() * 0.2 * 0.8))
+            << n;
 
     d.seed = 8;
     const Simulation a = simulate(d), b = simulate(d);

@@ -172,7 +172,8 @@ inline double marking_threshold(const Observer& o, double normals)
 {
     if (!(o.unmarked > 0.0)) return -std::numeric_limits<double>::infinity();
     auto f = [&](double v) { return share_below(o, v, normals) - o.unmarked; };
-    const double lo = std::min(-12.0, o.mu - 12.0 * o.sigma), hi = std::max(12.0, o.mu + 12.0 * o.sigma);
+    const double lo = std::min(-12.0, o.mu - 12.0 * o.sigma);
+    const double hi = std::max(12.0, o.mu + 12.0 * o.sigma);
     std::uintmax_t iterations = 200;
     const auto [a, b] = boost::math::tools::toms748_solve(
         f, lo, hi, boost::math::tools::eps_tolerance<double>(50), iterations);
@@ -207,8 +208,11 @@ inline double true_value(Quantity q, const Observer& o)
     if (q == Quantity::auc || q == Quantity::latent_auc) {
         const double above = integral_above(
             [&](double y) {
-                return target_cdf(o, y) * o.sites * std::pow(boost::math::cdf(boost::math::normal(), y), o.sites - 1) *
-                       boost::math::pdf(boost::math::normal(), y);
+                // dF_Y = n Phi(y)^(n-1) phi(y) dy
+                const boost::math::normal standard;
+                return target_cdf(o, y) * o.sites *
+                       std::pow(boost::math::cdf(standard, y), o.sites - 1) *
+                       boost::math::pdf(standard, y);
             },
             t);
         const double tie = std::isfinite(t) ? target_cdf(o, t) * highest_site_cdf(o.sites, t) : 0.0;
@@ -216,7 +220,9 @@ inline double true_value(Quantity q, const Observer& o)
     }
     const boost::math::normal target(o.mu, o.sigma);
     return (1.0 - o.misplaced) *
-           integral_above([&](double x) { return boost::math::pdf(target, x) * highest_site_cdf(o.sites, x); }, t);
+           integral_above(
+               [&](double x) { return boost::math::pdf(target, x) * highest_site_cdf(o.sites, x); },
+               t);
 }
 
 // An observer of an arm with these sites, share and mean (its threshold
@@ -335,9 +341,10 @@ inline Simulation simulate(const Design& d)
     lroc_sim::rng reader_case_rng = case_sim::stream(d.seed, reader_case_stream);
     lroc_sim::rng draws = case_sim::stream(d.seed, reading_stream);
     const std::size_t C = static_cast<std::size_t>(cases) * sites;
-    const std::vector<double> g = case_sim::normals(reader_rng, static_cast<std::size_t>(d.readers));
-    const std::vector<double> h = case_sim::normals(reader_rng, 2 * static_cast<std::size_t>(d.readers));
-    std::vector<double> pick(4 * static_cast<std::size_t>(d.readers));
+    const auto R = static_cast<std::size_t>(d.readers);
+    const std::vector<double> g = case_sim::normals(reader_rng, R);
+    const std::vector<double> h = case_sim::normals(reader_rng, 2 * R);
+    std::vector<double> pick(4 * R);
     for (double& u : pick) u = reader_rng.uniform();
     // Entry u of a list: each with the same chance.
     const auto entry = [](const auto& list, double u) {
@@ -346,7 +353,8 @@ inline Simulation simulate(const Design& d)
     const std::vector<double> b = case_sim::normals(case_rng, C);
     const std::vector<double> f = case_sim::normals(case_rng, 2 * C);
     const std::vector<double> rc = case_sim::normals(reader_case_rng, observers * C);
-    const double wc = std::sqrt(v.case_), wrc = std::sqrt(v.reader_case), wmc = std::sqrt(v.modality_case),
+    const double wc = std::sqrt(v.case_), wrc = std::sqrt(v.reader_case),
+                 wmc = std::sqrt(v.modality_case),
                  we = std::sqrt(std::max(0.0, 1.0 - v.case_ - v.reader_case - v.modality_case));
 
     // Observer o in modality m: the algorithm (o = 0 of a reference study)
@@ -363,8 +371,8 @@ inline Simulation simulate(const Design& d)
             const Arm& a = m == 1 ? d.algorithm : d.reader;
             const double mu = a.mu + v.reader * g[j] + v.modality_reader * h[2 * j + m];
             const std::size_t k = 4 * static_cast<std::size_t>(j) + 2 * m;
-            sim.observers[o][m] = observer_of(a, entry(a.sites, pick[k]), entry(a.unmarked, pick[k + 1]),
-                                              mu, normals);
+            sim.observers[o][m] = observer_of(a, entry(a.sites, pick[k]),
+                                              entry(a.unmarked, pick[k + 1]), mu, normals);
         }
 
     sim.readings.reserve(static_cast<std::size_t>(observers) * modalities * cases);
@@ -392,8 +400,9 @@ inline Simulation simulate(const Design& d)
                 } else {
                     x.rating = value;
                     if (x.truth > 0)
-                        x.mark = x.signal > x.noise && !(away < ob.misplaced) ? case_sim::Mark::correct
-                                                                                : case_sim::Mark::incorrect;
+                        x.mark = x.signal > x.noise && !(away < ob.misplaced)
+                                     ? case_sim::Mark::correct
+                                     : case_sim::Mark::incorrect;
                 }
                 sim.readings.push_back(x);
             }
