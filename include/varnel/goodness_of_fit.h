@@ -79,14 +79,14 @@ struct BootstrapGoodnessOfFit {
     double p_pearson = none;
     double p_deviance = none;
     int replicates = 0;  // replicates asked for
-    int fitted = 0;      // replicates fitted (warm, or cold after a failed warm refit)
+    int fitted = 0;      // replicates fitted (warm, or retried after a failed warm refit)
     // Replicates that could not be fitted warm nor cold (or whose statistics
     // could not be evaluated).  They are left out of the shares; counting
     // every one of them as at least the observed statistic instead gives
     // (at_least + failed) / replicates, the bound to quote beside p when
     // failed is not 0.
     int failed = 0;
-    int cold_refits = 0;  // replicates whose warm refit failed and were refitted cold
+    int cold_refits = 0;  // replicates whose warm refit failed and were retried
     int pearson_at_least = 0;
     int deviance_at_least = 0;
     bool cancelled = false;
@@ -101,7 +101,9 @@ struct BootstrapGoodnessOfFit {
 // values and NOLOC come from the prepared study).  Each replicate draws a
 // table from the model at the fit's estimate, prepares it and fits it from
 // the fit's estimate; a warm refit that fails (an error or no convergence)
-// is retried from the initial estimates.  A category that no case of a
+// is retried from the initial estimates, and then warm with a first damping
+// 1000 times the default and the target's standard deviation allowed up to
+// 100 (its mean to +-1000).  A category that no case of a
 // drawn table fell into is dropped as for any study: the fit of the other
 // categories is the limit of the fit with it kept (its boundaries merged),
 // and its cells add nothing to the statistics in that limit (no count,

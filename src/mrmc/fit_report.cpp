@@ -65,17 +65,17 @@ std::string aligned(const std::vector<Row>& rows)
 std::string localization_text(const FomSpec& fom, LocalizationUse use)
 {
     if (use == LocalizationUse::ignore)
-        return "Localization outcomes: ignored; each table fitted from its ratings alone (every "
-               "category merged, as with NOLOC = categories).\n"
-               "  model-alroc and model-loc use the outcomes and come from other fits: "
-               "model-alroc is then not 2 model-auc - 1 of these fits.\n";
+        return "Localization outcomes: ignored; each table fitted from its ratings alone\n"
+               "  (every category merged, as with NOLOC = categories).  model-alroc and\n"
+               "  model-loc use the outcomes and come from other fits: model-alroc is then\n"
+               "  not 2 model-auc - 1 of these fits.\n";
     std::string out = "Localization outcomes: used by the fits.\n";
     if (fom.kind == FomKind::model_auc || fom.kind == FomKind::model_alroc)
-        out += "  Under the model without chance localization AreaLROC = 2 AreaROC - 1: from "
-               "these fits model-auc and model-alroc give the same test.\n";
+        out += "  Under the model without chance localization AreaLROC = 2 AreaROC - 1:\n"
+               "  from these fits model-auc and model-alroc give the same test.\n";
     if (fom.kind == FomKind::model_auc)
-        out += "  --localization ignore fits the ratings alone (misplaced marks then cannot "
-               "move model-auc).\n";
+        out += "  --localization ignore fits the ratings alone (misplaced marks then cannot\n"
+               "  move model-auc).\n";
     return out;
 }
 

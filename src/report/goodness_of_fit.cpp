@@ -64,6 +64,12 @@ Parameters start_without(const Parameters& estimate, const bool* kept, int categ
     return s;
 }
 
+// The last attempt at a replicate's fit: a first damping 1000 times the
+// default and the target's standard deviation up to 100, its mean to +-1000.
+constexpr double wide_damping = 1.0;
+constexpr double wide_max_sigma = 100.0;
+constexpr double wide_max_abs_mean = 1000.0;
+
 // What one replicate gave.
 struct Replicate {
     double pearson = BootstrapGoodnessOfFit::none;
@@ -107,8 +113,17 @@ Replicate run_replicate(const Job& job, std::uint64_t i, Workspace& ws)
     if (!f || !f->converged) {
         r.cold = true;
         f = fit(*p, job.settings, ws);
-        if (!f || !f->converged)
-            return r;
+        if (!f || !f->converged) {
+            // Last, warm with smaller first steps and a wider parameter range:
+            // a drawn table's maximum may lie beyond the default range.
+            FitOptions wide = warm;
+            wide.initial_damping = wide_damping;
+            wide.max_sigma = wide_max_sigma;
+            wide.max_abs_mean = wide_max_abs_mean;
+            f = fit(*p, job.settings, ws, wide);
+            if (!f || !f->converged)
+                return r;
+        }
     }
     try {
         const Parameters& e = f->estimate;

@@ -197,7 +197,8 @@ TEST(LocalizationOption, ReportsSayWhichWasUsed)
     const auto ratings = compare(s, model_options("model-auc", LocalizationUse::ignore));
     ASSERT_TRUE(ratings.ok());
     const std::string text = format_text_report(*ratings);
-    EXPECT_NE(text.find("Localization outcomes: ignored; each table fitted from its ratings alone"),
+    EXPECT_NE(text.find("Localization outcomes: ignored; each table fitted from its ratings alone\n"
+                        "  (every category merged, as with NOLOC = categories)."),
               std::string::npos)
         << text;
     EXPECT_EQ(report_json(*ratings)["model_fits"]["localization"], "ignore");
@@ -205,8 +206,8 @@ TEST(LocalizationOption, ReportsSayWhichWasUsed)
     const auto used = compare(s, model_options("model-auc", LocalizationUse::use));
     ASSERT_TRUE(used.ok());
     const std::string used_text = format_text_report(*used);
-    EXPECT_NE(used_text.find("AreaLROC = 2 AreaROC - 1: from these fits model-auc and model-alroc "
-                             "give the same test"),
+    EXPECT_NE(used_text.find("AreaLROC = 2 AreaROC - 1:\n  from these fits model-auc and "
+                             "model-alroc give the same test"),
               std::string::npos)
         << used_text;
     EXPECT_EQ(report_json(*used)["model_fits"]["localization"], "use");

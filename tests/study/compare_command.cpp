@@ -157,6 +157,10 @@ TEST(CompareCommand, RefusedDesignsAndOptions)
          "--localization: \"maybe\" is not use or ignore"},
         {{"cases.csv", "--fom", "model-loc", "--reference", "R01", "--localization", "ignore"},
          "--localization: model-loc is a localization FOM"},
+        {{"cases.csv", "--fom", "model-auc", "--reference", "R01", "--binning", "readers"},
+         "--binning: \"readers\" is not study or reader"},
+        {{"cases.csv", "--fom", "model-auc", "--reference", "R01", "--gof-bootstrap", "-5"},
+         "--gof-bootstrap must be 0"},
     };
     for (const Case& c : refused) {
         std::vector<std::string> args{"compare"};
