@@ -124,7 +124,9 @@ TEST(FitChecks, PublishedStudyDegenerateExtrapolatedAndOneTableApart)
 TEST(FitChecks, MisplacedMarksAreCalledOutAndIgnoringThemAgrees)
 {
     const study::CaseStudy s = misplaced_marks(1);
-    const auto used = compare(s, against_r01("model-auc"));
+    CompareOptions with_marks = against_r01("model-auc");
+    with_marks.localization = LocalizationUse::use;
+    const auto used = compare(s, with_marks);
     ASSERT_TRUE(used.ok()) << used.error().message;
     const TableFit& r01 = used->fits[0].tables[0];
     EXPECT_TRUE(r01.fit_rejected);
