@@ -180,6 +180,36 @@ TEST(PowerCommand, FailedFitIsStatusTwo)
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"alike.csv"});
 }
 
+// The pilot takes compare's --localization: refused when it is neither use
+// nor ignore, or for a localization FOM; a ratings-only model-auc pilot and
+// one with the outcomes give the same numbers on ROC data (Van Dyke has no
+// localization outcomes).
+TEST(PowerCommand, PilotTakesTheLocalizationOption)
+{
+    if (!fs::exists(vandyke)) GTEST_SKIP() << "no " << vandyke;
+    TempDir dir;
+    const std::vector<std::string> base{"power",     vandyke.string(), "--readers", "10",
+                                        "--cases",   "100",            "--effect",  "0.05",
+                                        "--format",  "json",           "--quiet"};
+    auto bad = joined(base, {"--fom", "model-auc", "--localization", "maybe"});
+    auto r = run(study_exe, bad, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("--localization: \"maybe\" is not use or ignore"), std::string::npos)
+        << r.err;
+    bad = joined(base, {"--fom", "model-loc", "--localization", "ignore"});
+    r = run(study_exe, bad, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("model-loc is a localization FOM"), std::string::npos) << r.err;
+    const auto use = run(study_exe, joined(base, {"--fom", "model-auc", "--localization", "use"}),
+                         dir.path());
+    const auto ignore = run(
+        study_exe, joined(base, {"--fom", "model-auc", "--localization", "ignore"}), dir.path());
+    ASSERT_EQ(use.status, 0) << use.err;
+    ASSERT_EQ(ignore.status, 0) << ignore.err;
+    EXPECT_EQ(nlohmann::json::parse(use.out)["components"],
+              nlohmann::json::parse(ignore.out)["components"]);
+}
+
 // Bad input: status 1, a message naming the fault, nothing on standard output
 // and no picture.
 TEST(PowerCommand, BadInputIsRefused)

@@ -25,7 +25,7 @@ constexpr long long max_list_length = 10000;
 constexpr long long max_whole_number = 1000000000;  // readers and cases
 
 struct PowerArguments {
-    std::string pilot, fom, reference, modality;
+    std::string pilot, fom, reference, modality, localization;
     int target = 0;
     BinningArguments binning;
     FitArguments fit;
@@ -266,6 +266,11 @@ int run_power(const PowerArguments& args, const CLI::App& command)
             Expected<TableFitOptions> fit = args.fit.options();
             if (!fit) return fail(fit.error());
             pilot.fit = *fit;
+            if (!args.localization.empty()) {
+                Expected<mrmc::LocalizationUse> use = mrmc::parse_localization(args.localization);
+                if (!use) return fail(use.error());
+                pilot.localization = *use;
+            }
         }
         pilot.run.threads = args.threads;
         pilot.run.cancel = &interrupted();
@@ -318,6 +323,11 @@ Command add_power_command(CLI::App& program)
                       "target class of the pilot (needed when it has several)");
     args->binning.add_to(*power);
     args->fit.add_to(*power);
+    power->add_option("--localization", args->localization,
+                      std::string("model-auc pilot: fit each table with its localization "
+                                  "outcomes (use) or from its ratings alone (ignore), as for "
+                                  "compare; default ") +
+                          mrmc::localization_name(mrmc::default_localization));
     power->add_option("--var", args->var, "Var: error variance of a reader's FOM");
     power->add_option("--cov1", args->cov1, "Cov1: same reader, different modalities");
     power->add_option("--cov2", args->cov2, "Cov2: different readers, same modality");
