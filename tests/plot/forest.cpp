@@ -78,7 +78,7 @@ TEST(ForestPlot, OneMarkAndWhiskerPerEstimateOnOneAxisPerPanel) {
     const Want diff[] = {{"reference-difference reader", per_modality(fp.reference_differences)},
                          {"reference-difference mean", per_modality({{"", fp.mean_reference_differences}})},
                          {"modality-difference mean", {{"0", fp.modality_differences[0].difference}}}};
-    const Element& frame_fom = plotcheck::with_class(all, "frame").at(0);
+    const Element frame_fom = plotcheck::with_class(all, "frame").at(0);
     const double left = plotcheck::number(frame_fom, "x"), right = left + plotcheck::number(frame_fom, "width");
     for (const auto* panel : {fom, diff}) {
         // The panel's axis from the first whisker; every other whisker end and
