@@ -12,6 +12,7 @@
 
 #include "mrmc/compare.h"
 #include "mrmc/stats.h"
+#include "mrmc/text.h"
 
 namespace varnel::mrmc {
 
@@ -40,12 +41,7 @@ FomSpec counterpart_of(const FomSpec& fom)
     }
 }
 
-std::string fixed(double v, int decimals = shown_decimals)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
-}
+std::string fixed(double v, int decimals = shown_decimals) { return text::fixed(v, decimals); }
 
 // "R2 (M2)", with the class when the study has several.
 std::string table_name(const TableFit& t, int target_class, bool several_classes)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mrmc/report.h"
+#include "mrmc/text.h"
 
 namespace varnel::mrmc {
 
@@ -18,15 +19,8 @@ constexpr int fom_decimals = 6;
 constexpr int stat_decimals = 4;
 constexpr int range_decimals = 3;
 
-std::string fixed(double v, int decimals)
-{
-    if (std::isnan(v)) return "-";
-    if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
-    if (std::fabs(v) < 0.5 * std::pow(10.0, -decimals)) v = 0.0;  // no "-0.0000"
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
-}
+// Fixed-point text, "-" where a figure is undefined.
+std::string fixed(double v, int decimals) { return text::fixed(v, decimals, "-"); }
 
 // A p value: four decimals, small ones in scientific form.
 std::string p_text(double p)

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "mrmc/text.h"
 #include "plot/power_curves.h"
 #include "study/numbers.h"
 #include "varnel/power.h"
@@ -29,18 +30,10 @@ constexpr double search_overshoot = 1.5;
 constexpr int unreached_curve_cases = 1000;  // curves of a search that found nothing
 
 using Row = std::vector<std::string>;
+using mrmc::text::counted;
+using mrmc::text::fixed;
+using mrmc::text::wrapped;
 
-// Fixed-point text with NaN and infinities spelled out.
-std::string fixed(double v, int decimals)
-{
-    if (std::isnan(v)) return "NaN";
-    if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
-}
-
-// A component: seven significant digits, as `compare` prints covariances.
 std::string component_text(double v)
 {
     if (std::isnan(v)) return "undefined";
@@ -54,11 +47,6 @@ std::string short_number(double v)
     char buf[64];
     std::snprintf(buf, sizeof buf, "%g", v);
     return buf;
-}
-
-std::string counted(std::size_t n, const std::string& one, const std::string& many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 // Rows as aligned columns, all right-aligned; a row of two cells and a text
@@ -267,32 +255,6 @@ std::string caveat_line(const PowerResult& r)
                   "predicted %.2f to %.2f (README).",
                   f.rate, f.small_p10, f.small_p90);
     return line;
-}
-
-// Text broken at blanks into lines of at most `width` characters (a longer
-// word stands alone), the first line after `first_indent`, the others after
-// `indent`.
-std::string wrapped(const std::string& text, const std::string& first_indent,
-                    const std::string& indent, std::size_t width)
-{
-    std::string out, line = first_indent;
-    bool empty = true;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find(' ', at);
-        if (end == std::string::npos) end = text.size();
-        const std::string word = text.substr(at, end - at);
-        at = end + 1;
-        if (word.empty()) continue;
-        if (!empty && line.size() + 1 + word.size() > width) {
-            out += line + "\n";
-            line = indent;
-            empty = true;
-        }
-        line += (empty ? "" : " ") + word;
-        empty = false;
-    }
-    return out + line + "\n";
 }
 
 std::string cases_text(const PowerResult& r, Analysis a)

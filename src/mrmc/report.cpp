@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mrmc/fit_report.h"
+#include "mrmc/text.h"
 
 namespace varnel::mrmc {
 
@@ -20,20 +21,9 @@ constexpr double p_fixed_limit = 1e-4;  // smaller p values in scientific form
 constexpr int column_gap = 2;
 
 using Row = std::vector<std::string>;
-
-// Fixed-point text with NaN and infinities spelled out; a negative value
-// that rounds to zero has no sign (a difference of equal FOMs that rounding
-// left at -1e-17 reads 0.000000).
-std::string fixed(double v, int decimals)
-{
-    if (std::isnan(v)) return "NaN";
-    if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    const std::string text = buf;
-    if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) return text.substr(1);
-    return text;
-}
+using text::counted;
+using text::display_width;
+using text::fixed;
 
 // Scientific text with seven significant digits, for covariances and mean
 // squares whose size depends on the number of cases.
@@ -54,22 +44,9 @@ std::string p_text(double p)
     return buf;
 }
 
-// "1 reader", "5 readers".
-std::string counted(std::size_t n, const std::string& one, const std::string& many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 // FOM-scale numbers and test statistics.
 std::string fom_text(double v) { return fixed(v, fom_decimals); }
 std::string stat_text(double v) { return fixed(v, stat_decimals); }
-
-// Characters shown of UTF-8 text (continuation bytes take no column).
-std::size_t display_width(const std::string& s)
-{
-    return std::size_t(std::count_if(
-        s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
 
 // Rows as aligned columns: the first left-aligned, the others right-aligned.
 std::string format_table(const std::vector<Row>& rows, const std::string& indent = "")
@@ -122,27 +99,8 @@ std::string bound_text(double v)
     return buf;
 }
 
-// Text as lines of at most `width` columns (a longer word on a line of its
-// own), each beginning with `indent`.
-std::string wrapped(const std::string& text, const std::string& indent = "  ",
-                    std::size_t width = 96)
-{
-    std::string out, line = indent;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(' ', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string word = text.substr(start, end - start);
-        if (line.size() > indent.size() &&
-            display_width(line) + 1 + display_width(word) > width) {
-            out += line + "\n";
-            line = indent;
-        }
-        line += (line.size() > indent.size() ? " " : "") + word;
-        start = end + 1;
-    }
-    return out + line + "\n";
-}
+// A note under a table: lines of at most 96 columns, indented by two.
+std::string wrapped(const std::string& note) { return text::wrapped(note, "  ", "  ", 96); }
 
 // The verdict of a one-sided test in a table cell.
 std::string verdict(bool rejected) { return rejected ? "rejected" : "not rejected"; }
