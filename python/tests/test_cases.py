@@ -134,7 +134,7 @@ def test_faulty_rows_are_named_as_the_command_names_them(fault, varnel_study, tm
     changes = dict(changes)
     first = changes.pop("first", 0)
     frame = _text_frame()
-    assert varnel.compare(frame, "wilcoxon").fom.shape == (4, 4)  # fine before the fault
+    assert varnel.compare(frame, "wilcoxon").fom.shape == (4, 7)  # fine before the fault
     for column, value in changes.items():
         frame.loc[row - 1, column] = value
     with pytest.raises(varnel.VarnelError) as caught:

@@ -51,7 +51,8 @@ def test_vandyke_tables_give_the_published_analysis(vandyke):
     result = varnel.compare(vandyke, "wilcoxon")
     assert (result.fom_name, result.alpha, result.source) == ("wilcoxon", 0.05, "DataFrame")
     fom = result.fom
-    assert list(fom.columns) == ["target", "reader", "modality", "fom"]
+    assert list(fom.columns) == ["target", "reader", "modality", "fom", "std_error", "lower",
+                                 "upper"]
     assert len(fom) == 10 and fom.target.eq(1).all()
     # Reader-averaged AUCs, the F test on Hillis's ddf and the interval of
     # the difference as published for this study.
