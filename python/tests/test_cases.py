@@ -181,13 +181,25 @@ def test_missing_or_doubled_columns():
             varnel.read_cases(frame.drop(columns=column))
         assert caught.value.message == (
             f'DataFrame: no "{column}" column; the DataFrame needs the columns reader, '
-            "modality, case, truth and rating (lowercase names) and optionally localized")
+            "modality, case, truth and rating and optionally localized")
         assert (caught.value.kind, caught.value.status) == ("bad_input", 1)
     with pytest.raises(varnel.VarnelError, match='no "rating" column'):
-        varnel.read_cases(frame.rename(columns={"rating": "Rating"}))
+        varnel.read_cases(frame.rename(columns={"rating": "score"}))
     doubled = pd.concat([frame, frame[["rating"]]], axis=1)
     with pytest.raises(varnel.VarnelError, match='^DataFrame: the column "rating" appears twice$'):
         varnel.read_cases(doubled)
+    # Names as the CSV reader matches them: without regard to case and the
+    # blanks around them; two spellings of one name are refused.
+    renamed = frame.rename(columns={"rating": " Rating\t", "reader": "READER"})
+    assert varnel.compare(renamed, "wilcoxon").to_json() == varnel.compare(
+        frame, "wilcoxon").to_json()
+    twice = pd.concat([frame, frame[["case"]].rename(columns={"case": "Case "})], axis=1)
+    with pytest.raises(varnel.VarnelError, match='^DataFrame: the DataFrame names the column '
+                       '"case" twice, as "case" and "Case "; keep one of them$'):
+        varnel.read_cases(twice)
+    # Not folded: other blanks inside, and names that are not str.
+    with pytest.raises(varnel.VarnelError, match='no "truth" column'):
+        varnel.read_cases(frame.rename(columns={"truth": "tru th"}))
     with pytest.raises(varnel.VarnelError, match="the columns hold no rows"):
         varnel.read_cases(frame.iloc[:0])
 

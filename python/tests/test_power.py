@@ -127,4 +127,4 @@ def test_errors():
         varnel.power(components, readers=[10.5], cases=100, effect=0.05)
     assert "var_tr=0.0002004025" in repr(components)
     assert isinstance(varnel.power(components, readers=np.int64(10), cases=[np.int32(50)],
-                                   effect=0.05), pd.DataFrame)
+                                   effect=0.05).table, pd.DataFrame)
