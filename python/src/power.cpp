@@ -1,15 +1,13 @@
 // varnel.power: the power of each significance test for planned numbers of
-// readers and cases, or the cases that reach a target power, from variance
-// components (varnel/power.h).
+// readers and cases, or the cases that reach a target power, from a pilot
+// study or from variance components (power::power, varnel/power.h).
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include <nanobind/stl/optional.h>
 #include <nanobind/stl/string.h>
-#include <nanobind/stl/variant.h>
 #include <nanobind/stl/vector.h>
 
 #include "bindings.h"
@@ -25,8 +23,6 @@ using namespace nb::literals;
 using power::AnalysisPower;
 using power::ModalityComponents;
 using power::ReferenceComponents;
-
-using Components = std::variant<ModalityComponents, ReferenceComponents>;
 
 const char* status_name(power::PowerStatus status)
 {
@@ -66,89 +62,6 @@ struct AnalysisColumns {
         reason.push_back(a.reason);
     }
 };
-
-power::Plan plan_of(int readers, int cases, int modalities, double alpha,
-                    std::optional<double> effect)
-{
-    power::Plan plan;
-    plan.readers = readers;
-    plan.cases = cases;
-    plan.modalities = modalities;
-    plan.alpha = alpha;
-    plan.effect = effect;
-    return plan;
-}
-
-// The power of every analysis for each number of readers and of cases
-// (readers-major).
-nb::dict plan_power(const Components& components, const std::vector<int>& readers,
-                    const std::vector<int>& cases, int modalities, double alpha,
-                    std::optional<double> effect)
-{
-    Frame f;
-    auto& readers_column = f.integer("readers");
-    auto& cases_column = f.integer("cases");
-    auto& modalities_column = f.integer("modalities");
-    auto& alpha_column = f.number("alpha");
-    auto& effect_column = f.number("effect");
-    auto& sum_squares = f.number("effect_sum_squares");
-    auto& case_ratio = f.number("case_ratio");
-    AnalysisColumns columns = AnalysisColumns::add(f);
-    for (int j : readers)
-        for (int k : cases) {
-            const power::Plan plan = plan_of(j, k, modalities, alpha, effect);
-            const power::PlanPower p = take(std::visit(
-                [&](const auto& c) { return power::plan_power(c, plan); }, components));
-            for (const AnalysisPower& a : p.analyses) {
-                readers_column.push_back(p.readers);
-                cases_column.push_back(p.cases);
-                modalities_column.push_back(p.modalities);
-                alpha_column.push_back(p.alpha);
-                effect_column.push_back(p.effect);
-                sum_squares.push_back(p.effect_sum_squares);
-                case_ratio.push_back(p.case_ratio);
-                columns.push(a);
-            }
-        }
-    return f.columns();
-}
-
-// The smallest number of cases reaching the target power, for each number
-// of readers and each analysis; the hidden column _reached marks the rows
-// whose `cases` was found.
-nb::dict cases_for_power(const Components& components, const std::vector<int>& readers,
-                         int modalities, double alpha, std::optional<double> effect,
-                         double target_power, int max_cases)
-{
-    Frame f;
-    auto& readers_column = f.integer("readers");
-    auto& target_column = f.number("target_power");
-    auto& cases_column = f.integer("cases");
-    AnalysisColumns columns = AnalysisColumns::add(f);
-    auto& max_column = f.integer("max_cases");
-    auto& monotone = f.flag("monotone");
-    auto& note = f.text("note");
-    auto& reached = f.flag("_reached");
-    for (int j : readers) {
-        const power::Plan plan = plan_of(j, 0, modalities, alpha, effect);
-        const std::vector<power::CasesForPower> found = take(std::visit(
-            [&](const auto& c) {
-                return power::cases_for_power(c, plan, target_power, max_cases);
-            },
-            components));
-        for (const power::CasesForPower& c : found) {
-            readers_column.push_back(c.readers);
-            target_column.push_back(c.target_power);
-            cases_column.push_back(c.cases.value_or(0));
-            columns.push(c.power);
-            max_column.push_back(c.max_cases);
-            monotone.push_back(c.monotone);
-            note.push_back(c.note);
-            reached.push_back(c.cases.has_value());
-        }
-    }
-    return f.columns();
-}
 
 // The powers of a whole planning, one row per planned (readers, cases) and
 // analysis, in the columns of the plan table.
@@ -342,7 +255,8 @@ void bind_power(nb::module_& m)
                          return mrmc::fom_name(*r.fom);
                      })
         .def_ro("target_class", &PowerResult::target_class)
-        .def_prop_ro("pilot_readers", [](const PowerResult& r) { return str_list(r.pilot_readers); })
+        .def_prop_ro("pilot_readers",
+                     [](const PowerResult& r) { return str_list(r.pilot_readers); })
         .def_prop_ro("pilot_modalities",
                      [](const PowerResult& r) { return str_list(r.pilot_modalities); })
         .def_prop_ro("reference_reader",
@@ -363,9 +277,11 @@ void bind_power(nb::module_& m)
         .def_ro("target_power", &PowerResult::target_power)
         .def("powers_table", &powers_table)
         .def("smallest_cases_table", &smallest_cases_table)
-        .def("text_report", [](const PowerResult& r) { return to_str(power::format_power_text(r)); })
+        .def("text_report",
+             [](const PowerResult& r) { return to_str(power::format_power_text(r)); })
         .def("csv_report", [](const PowerResult& r) { return to_str(power::format_power_csv(r)); })
-        .def("json_report", [](const PowerResult& r) { return to_str(power::format_power_json(r)); })
+        .def("json_report",
+             [](const PowerResult& r) { return to_str(power::format_power_json(r)); })
         .def(
             "svg",
             [](const PowerResult& r, std::optional<std::string> analysis) {
@@ -377,12 +293,6 @@ void bind_power(nb::module_& m)
           nb::sig("def _power(input: CaseStudy | ModalityComponents | ReferenceComponents, "
                   "options: _PowerOptions, threads: int, progress: object) -> _PowerResult"),
           "The planning from a pilot or from components (power::power).");
-    m.def("_plan_power", &plan_power, "components"_a, "readers"_a, "cases"_a, "modalities"_a,
-          "alpha"_a, "effect"_a.none(),
-          "The power of every analysis at each planned size (power::plan_power).");
-    m.def("_cases_for_power", &cases_for_power, "components"_a, "readers"_a, "modalities"_a,
-          "alpha"_a, "effect"_a.none(), "target_power"_a, "max_cases"_a,
-          "The cases that reach the target power (power::cases_for_power).");
 }
 
 }  // namespace varnel::python

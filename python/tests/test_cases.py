@@ -2,6 +2,7 @@
 give the study the CSV file gives, and faulty rows are named as the command
 names them (the DataFrame's row N is the file's line N + 1)."""
 
+import json
 import re
 
 import numpy as np
@@ -239,3 +240,23 @@ def test_importing_the_package_needs_neither_numpy_nor_pandas():
     """
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
     assert done.returncode == 0, done.stderr
+
+
+def test_forgiving_values_as_the_csv_reader_reads_them(varnel_study, tmp_path):
+    # 1.0/0.0 and TRUE/FALSE for localized, NA for not recorded, truth as
+    # 1.0: the study and its analysis of the plain spelling, in the
+    # DataFrame as in the CSV file.
+    plain = _text_frame()
+    forgiving = plain.copy()
+    forgiving["localized"] = ["NA", "TRUE", "", "0.0"] * 2 + ["NA", "1.0", "NA", "FALSE"] * 2
+    forgiving["truth"] = ["0", "1.0", "0.0", "1"] * 4
+    expected = varnel.compare(plain, "pcl@0.5").to_json()
+    result = varnel.compare(forgiving, "pcl@0.5")
+    assert result.to_json() == expected
+    path = write_csv(forgiving, tmp_path / "forgiving.csv")
+    done = varnel_study.run("compare", path, "--fom", "pcl@0.5", "--format", "json")
+    doc = json.loads(done.stdout)
+    doc.pop("source")
+    ours = result.to_dict()
+    ours.pop("source")
+    assert ours == doc
