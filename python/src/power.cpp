@@ -1,18 +1,18 @@
 // varnel.power: the power of each significance test for planned numbers of
-// readers and cases, or the cases that reach a target power, from variance
-// components (varnel/power.h).
+// readers and cases, or the cases that reach a target power, from a pilot
+// study or from variance components (power::power, varnel/power.h).
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include <nanobind/stl/optional.h>
 #include <nanobind/stl/string.h>
-#include <nanobind/stl/variant.h>
 #include <nanobind/stl/vector.h>
 
 #include "bindings.h"
+#include "varnel/cases.h"
+#include "varnel/compare.h"
 #include "varnel/power.h"
 
 namespace varnel::python {
@@ -23,8 +23,6 @@ using namespace nb::literals;
 using power::AnalysisPower;
 using power::ModalityComponents;
 using power::ReferenceComponents;
-
-using Components = std::variant<ModalityComponents, ReferenceComponents>;
 
 const char* status_name(power::PowerStatus status)
 {
@@ -65,23 +63,9 @@ struct AnalysisColumns {
     }
 };
 
-power::Plan plan_of(int readers, int cases, int modalities, double alpha,
-                    std::optional<double> effect)
-{
-    power::Plan plan;
-    plan.readers = readers;
-    plan.cases = cases;
-    plan.modalities = modalities;
-    plan.alpha = alpha;
-    plan.effect = effect;
-    return plan;
-}
-
-// The power of every analysis for each number of readers and of cases
-// (readers-major).
-nb::dict plan_power(const Components& components, const std::vector<int>& readers,
-                    const std::vector<int>& cases, int modalities, double alpha,
-                    std::optional<double> effect)
+// The powers of a whole planning, one row per planned (readers, cases) and
+// analysis, in the columns of the plan table.
+nb::dict powers_table(const power::PowerResult& r)
 {
     Frame f;
     auto& readers_column = f.integer("readers");
@@ -92,31 +76,23 @@ nb::dict plan_power(const Components& components, const std::vector<int>& reader
     auto& sum_squares = f.number("effect_sum_squares");
     auto& case_ratio = f.number("case_ratio");
     AnalysisColumns columns = AnalysisColumns::add(f);
-    for (int j : readers)
-        for (int k : cases) {
-            const power::Plan plan = plan_of(j, k, modalities, alpha, effect);
-            const power::PlanPower p = take(std::visit(
-                [&](const auto& c) { return power::plan_power(c, plan); }, components));
-            for (const AnalysisPower& a : p.analyses) {
-                readers_column.push_back(p.readers);
-                cases_column.push_back(p.cases);
-                modalities_column.push_back(p.modalities);
-                alpha_column.push_back(p.alpha);
-                effect_column.push_back(p.effect);
-                sum_squares.push_back(p.effect_sum_squares);
-                case_ratio.push_back(p.case_ratio);
-                columns.push(a);
-            }
+    for (const power::PlanPower& p : r.powers)
+        for (const AnalysisPower& a : p.analyses) {
+            readers_column.push_back(p.readers);
+            cases_column.push_back(p.cases);
+            modalities_column.push_back(p.modalities);
+            alpha_column.push_back(p.alpha);
+            effect_column.push_back(p.effect);
+            sum_squares.push_back(p.effect_sum_squares);
+            case_ratio.push_back(p.case_ratio);
+            columns.push(a);
         }
     return f.columns();
 }
 
-// The smallest number of cases reaching the target power, for each number
-// of readers and each analysis; the hidden column _reached marks the rows
-// whose `cases` was found.
-nb::dict cases_for_power(const Components& components, const std::vector<int>& readers,
-                         int modalities, double alpha, std::optional<double> effect,
-                         double target_power, int max_cases)
+// The smallest numbers of cases of a whole planning, in the columns of the
+// cases-for-power table (the hidden column _reached as there).
+nb::dict smallest_cases_table(const power::PowerResult& r)
 {
     Frame f;
     auto& readers_column = f.integer("readers");
@@ -127,25 +103,52 @@ nb::dict cases_for_power(const Components& components, const std::vector<int>& r
     auto& monotone = f.flag("monotone");
     auto& note = f.text("note");
     auto& reached = f.flag("_reached");
-    for (int j : readers) {
-        const power::Plan plan = plan_of(j, 0, modalities, alpha, effect);
-        const std::vector<power::CasesForPower> found = take(std::visit(
-            [&](const auto& c) {
-                return power::cases_for_power(c, plan, target_power, max_cases);
-            },
-            components));
-        for (const power::CasesForPower& c : found) {
-            readers_column.push_back(c.readers);
-            target_column.push_back(c.target_power);
-            cases_column.push_back(c.cases.value_or(0));
-            columns.push(c.power);
-            max_column.push_back(c.max_cases);
-            monotone.push_back(c.monotone);
-            note.push_back(c.note);
-            reached.push_back(c.cases.has_value());
-        }
+    for (const power::CasesForPower& c : r.smallest_cases) {
+        readers_column.push_back(c.readers);
+        target_column.push_back(c.target_power);
+        cases_column.push_back(c.cases.value_or(0));
+        columns.push(c.power);
+        max_column.push_back(c.max_cases);
+        monotone.push_back(c.monotone);
+        note.push_back(c.note);
+        reached.push_back(c.cases.has_value());
     }
     return f.columns();
+}
+
+// The whole planning from a pilot study (its analysis as compare makes it,
+// on `threads` threads) or from components given directly.
+power::PowerResult plan_study(nb::handle input, const power::PowerOptions& given, int threads,
+                              nb::object progress)
+{
+    if (nb::isinstance<ModalityComponents>(input))
+        return take(power::power(nb::cast<const ModalityComponents&>(input), given));
+    if (nb::isinstance<ReferenceComponents>(input))
+        return take(power::power(nb::cast<const ReferenceComponents&>(input), given));
+    const study::CaseStudy& pilot = nb::cast<const study::CaseStudy&>(input);
+    power::PowerOptions options = given;
+    Run run(threads, std::move(progress));
+    options.pilot.run = run.control();
+    Expected<power::PowerResult> result = Error{};
+    {
+        nb::gil_scoped_release unlocked;
+        result = power::power(pilot, options);
+    }
+    return run.finish(std::move(result));
+}
+
+std::optional<power::Analysis> analysis_named(const std::optional<std::string>& name)
+{
+    if (!name)
+        return std::nullopt;
+    using A = power::Analysis;
+    for (A a : {A::random_readers_random_cases, A::fixed_readers_random_cases,
+                A::random_readers_fixed_cases, A::reference_random_readers_random_cases,
+                A::reference_random_readers_fixed_cases})
+        if (power::analysis_key(a) == *name)
+            return a;
+    throw Failure(input_error("analysis: \"" + *name + "\" is not one of the analyses "
+                              "(random_readers_random_cases, ...)"));
 }
 
 constexpr const char* modality_doc =
@@ -229,12 +232,67 @@ void bind_power(nb::module_& m)
                 .format(c.var, c.cov2, c.var_r, nb::cast(c.mean_psi), c.pilot_cases);
         });
 
-    m.def("_plan_power", &plan_power, "components"_a, "readers"_a, "cases"_a, "modalities"_a,
-          "alpha"_a, "effect"_a.none(),
-          "The power of every analysis at each planned size (power::plan_power).");
-    m.def("_cases_for_power", &cases_for_power, "components"_a, "readers"_a, "modalities"_a,
-          "alpha"_a, "effect"_a.none(), "target_power"_a, "max_cases"_a,
-          "The cases that reach the target power (power::cases_for_power).");
+    using power::PowerOptions;
+    nb::class_<PowerOptions>(m, "_PowerOptions", "The options of a planning (varnel/power.h).")
+        .def(nb::init<>())
+        .def_rw("pilot", &PowerOptions::pilot)
+        .def_rw("reference_modality", &PowerOptions::reference_modality)
+        .def_rw("readers", &PowerOptions::readers)
+        .def_rw("cases", &PowerOptions::cases)
+        .def_rw("modalities", &PowerOptions::modalities)
+        .def_rw("alpha", &PowerOptions::alpha)
+        .def_rw("effect", &PowerOptions::effect)
+        .def_rw("target_power", &PowerOptions::target_power)
+        .def_rw("max_cases", &PowerOptions::max_cases);
+
+    using power::PowerResult;
+    nb::class_<PowerResult>(m, "_PowerResult")
+        .def_prop_ro("source", [](const PowerResult& r) { return to_str(r.source); })
+        .def_prop_ro("fom",
+                     [](const PowerResult& r) -> std::optional<std::string> {
+                         if (!r.fom)
+                             return std::nullopt;
+                         return mrmc::fom_name(*r.fom);
+                     })
+        .def_ro("target_class", &PowerResult::target_class)
+        .def_prop_ro("pilot_readers",
+                     [](const PowerResult& r) { return str_list(r.pilot_readers); })
+        .def_prop_ro("pilot_modalities",
+                     [](const PowerResult& r) { return str_list(r.pilot_modalities); })
+        .def_prop_ro("reference_reader",
+                     [](const PowerResult& r) { return to_str(r.reference_reader); })
+        .def_prop_ro("reference_modality",
+                     [](const PowerResult& r) { return to_str(r.reference_modality); })
+        .def_prop_ro("components",
+                     [](const PowerResult& r) -> nb::object {
+                         if (r.modality_components)
+                             return nb::cast(*r.modality_components);
+                         return nb::cast(*r.reference_components);
+                     })
+        .def_ro("pilot_cases", &PowerResult::pilot_cases)
+        .def_ro("modalities", &PowerResult::modalities)
+        .def_ro("alpha", &PowerResult::alpha)
+        .def_ro("effect", &PowerResult::effect)
+        .def_ro("effect_from_pilot", &PowerResult::effect_from_pilot)
+        .def_ro("target_power", &PowerResult::target_power)
+        .def("powers_table", &powers_table)
+        .def("smallest_cases_table", &smallest_cases_table)
+        .def("text_report",
+             [](const PowerResult& r) { return to_str(power::format_power_text(r)); })
+        .def("csv_report", [](const PowerResult& r) { return to_str(power::format_power_csv(r)); })
+        .def("json_report",
+             [](const PowerResult& r) { return to_str(power::format_power_json(r)); })
+        .def(
+            "svg",
+            [](const PowerResult& r, std::optional<std::string> analysis) {
+                return to_str(power::format_power_svg(r, analysis_named(analysis)));
+            },
+            "analysis"_a.none());
+
+    m.def("_power", &plan_study, "input"_a, "options"_a, "threads"_a, "progress"_a.none(),
+          nb::sig("def _power(input: CaseStudy | ModalityComponents | ReferenceComponents, "
+                  "options: _PowerOptions, threads: int, progress: object) -> _PowerResult"),
+          "The planning from a pilot or from components (power::power).");
 }
 
 }  // namespace varnel::python

@@ -1,5 +1,6 @@
 // The binning of a whole study into tables (varnel.bin) and the fits of every
 // table (varnel.fit_study), each one call of the library.
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <utility>
@@ -69,8 +70,9 @@ nb::dict keyed(const BinResult& r, Value value)
 }
 
 // The rows of the fit command's results table (study::result_columns), as
-// columns: a value a table could not give is NaN; the hidden column _fitted
-// marks the rows whose `converged` and `iterations` mean something.
+// columns: a value a table could not give is NaN; the hidden columns _fitted
+// and _bootstrap mark the rows whose integer columns (converged, iterations,
+// cells, df; the bootstrap's counts) mean something.
 Frame result_frame(const study::FitStudyResult& result)
 {
     constexpr double missing = std::numeric_limits<double>::quiet_NaN();
@@ -119,7 +121,23 @@ Frame result_frame(const study::FitStudyResult& result)
     for (const auto& [name, field] : per_table)
         table_columns.push_back(&f.number(name));
     auto& status = f.text("status");
+    // The goodness of fit: counts missing where the table was not fitted
+    // (bootstrap counts: without a bootstrap), p-values NaN there.
+    using Counts = std::pair<std::vector<std::int64_t>*, int ChiSquareTests::*>;
+    const Counts counts[] = {{&f.integer("cells"), &ChiSquareTests::cells},
+                             {&f.integer("df"), &ChiSquareTests::df}};
+    auto& p_pearson = f.number("p_pearson");
+    auto& p_deviance = f.number("p_deviance");
+    const Counts counts_ratings[] = {{&f.integer("cells_ratings"), &ChiSquareTests::cells_ratings},
+                                     {&f.integer("df_ratings"), &ChiSquareTests::df_ratings}};
+    auto& p_pearson_ratings = f.number("p_pearson_ratings");
+    auto& p_deviance_ratings = f.number("p_deviance_ratings");
+    auto& replicates = f.integer("bootstrap_replicates");
+    auto& replicates_failed = f.integer("bootstrap_failed");
+    auto& bootstrap_p_pearson = f.number("bootstrap_p_pearson");
+    auto& bootstrap_p_deviance = f.number("bootstrap_p_deviance");
     auto& fitted = f.flag("_fitted");
+    auto& bootstrapped = f.flag("_bootstrap");
 
     for (std::size_t i = 0; i < result.results.size(); ++i) {
         const study::Table& table = result.input.tables[i];
@@ -141,7 +159,22 @@ Frame result_frame(const study::FitStudyResult& result)
             for (std::size_t c = 0; c < table_columns.size(); ++c)
                 table_columns[c]->push_back(ok ? r.likelihood.*per_table[c].second : missing);
             status.push_back(r.status);
+            const ChiSquareTests& c = r.chi_square;
+            for (const auto& [column, field] : counts)
+                column->push_back(ok ? c.*field : 0);
+            p_pearson.push_back(ok ? c.p_pearson : missing);
+            p_deviance.push_back(ok ? c.p_deviance : missing);
+            for (const auto& [column, field] : counts_ratings)
+                column->push_back(ok ? c.*field : 0);
+            p_pearson_ratings.push_back(ok ? c.p_pearson_ratings : missing);
+            p_deviance_ratings.push_back(ok ? c.p_deviance_ratings : missing);
+            const bool bootstrap = ok && r.bootstrap_replicates > 0;
+            replicates.push_back(bootstrap ? r.bootstrap_replicates : 0);
+            replicates_failed.push_back(bootstrap ? r.bootstrap_failed : 0);
+            bootstrap_p_pearson.push_back(bootstrap ? r.bootstrap_p_pearson : missing);
+            bootstrap_p_deviance.push_back(bootstrap ? r.bootstrap_p_deviance : missing);
             fitted.push_back(ok);
+            bootstrapped.push_back(bootstrap);
         }
     }
     return f;
@@ -149,11 +182,14 @@ Frame result_frame(const study::FitStudyResult& result)
 
 // The fits of every table of per-case ratings or of rating data files.
 nb::tuple fit_study(nb::handle input, const study::BinningOptions& binning,
-                    const study::TableFitOptions& fit, int threads, nb::object progress)
+                    const study::TableFitOptions& fit, int gof_bootstrap, std::uint64_t seed,
+                    int threads, nb::object progress)
 {
     study::FitStudyOptions options;
     options.binning = binning;
     options.fit = fit;
+    options.gof_bootstrap = gof_bootstrap;
+    options.seed = seed;
     Run run(threads, std::move(progress));
     options.run = run.control();
 
@@ -184,16 +220,37 @@ nb::tuple fit_study(nb::handle input, const study::BinningOptions& binning,
 
 void bind_whole_study(nb::module_& m)
 {
-    nb::class_<BinResult>(m, "_BinResult")
-        .def_prop_ro("rule", [](const BinResult& r) { return rule_name(r.binned.binning.rule); })
+    using study::Binning;
+    nb::class_<Binning>(m, "Binning",
+                        "Rating categories: category k holds the ratings r with "
+                        "upper_bounds[k-2] < r <= upper_bounds[k-1].")
+        .def_prop_ro("rule", [](const Binning& b) { return rule_name(b.rule); },
+                     "What made the categories: cutpoints, distinct_ratings or quantiles.")
         .def_prop_ro("upper_bounds",
-                     [](const BinResult& r) {
-                         const std::vector<double>& u = r.binned.binning.upper;
-                         return vector_of(u.data(), static_cast<int>(u.size()));
+                     [](const Binning& b) {
+                         return vector_of(b.upper.data(), static_cast<int>(b.upper.size()));
                      },
-                     nb::rv_policy::move)
-        .def_prop_ro("labels", [](const BinResult& r) { return str_list(r.binned.binning.labels); })
-        .def_prop_ro("noloc_group", [](const BinResult& r) { return r.binned.binning.noloc_group; })
+                     nb::rv_policy::move,
+                     "The inclusive upper bounds of all categories but the last (increasing).")
+        .def_prop_ro("labels", [](const Binning& b) { return str_list(b.labels); },
+                     "One label per category, lowest first (its rating range).")
+        .def_prop_ro("noloc_group", [](const Binning& b) { return b.noloc_group; },
+                     "Whether category 1 is the group of target ratings without localization.")
+        .def_prop_ro("categories", &Binning::categories, "The number of categories.")
+        .def("__repr__", [](const Binning& b) {
+            return nb::str("Binning(categories={}, rule={!r})")
+                .format(b.categories(), rule_name(b.rule));
+        });
+
+    nb::class_<BinResult>(m, "_BinResult")
+        .def_prop_ro("binning", [](const BinResult& r) { return r.binned.binning; })
+        .def_prop_ro("reader_binnings",
+                     [](const BinResult& r) {
+                         nb::dict d;
+                         for (std::size_t i = 0; i < r.binned.reader_binnings.size(); ++i)
+                             d[to_str(r.readers[i])] = nb::cast(r.binned.reader_binnings[i]);
+                         return d;
+                     })
         .def_prop_ro("tables",
                      [](const BinResult& r) {
                          return keyed(r, [&](std::size_t i) {
@@ -216,10 +273,11 @@ void bind_whole_study(nb::module_& m)
 
     m.def("_bin", &bin, "cases"_a, "options"_a,
           "The categories and tables of the study (study::bin_study).");
-    m.def("_fit_study", &fit_study, "input"_a, "binning"_a, "fit"_a, "threads"_a,
-          "progress"_a.none(),
+    m.def("_fit_study", &fit_study, "input"_a, "binning"_a, "fit"_a, "gof_bootstrap"_a,
+          "seed"_a, "threads"_a, "progress"_a.none(),
           nb::sig("def _fit_study(input: CaseStudy | list[str], binning: _BinningOptions, "
-                  "fit: _TableFitOptions, threads: int, progress: object) "
+                  "fit: _TableFitOptions, gof_bootstrap: int, seed: int, threads: int, "
+                  "progress: object) "
                   "-> tuple[dict[str, object], int, int]"),
           "Every table fitted (study::fit_study): the results table's columns, the number of "
           "tables that could not be fitted and the number of tables.");

@@ -2,6 +2,7 @@
 give the study the CSV file gives, and faulty rows are named as the command
 names them (the DataFrame's row N is the file's line N + 1)."""
 
+import json
 import re
 
 import numpy as np
@@ -134,7 +135,7 @@ def test_faulty_rows_are_named_as_the_command_names_them(fault, varnel_study, tm
     changes = dict(changes)
     first = changes.pop("first", 0)
     frame = _text_frame()
-    assert varnel.compare(frame, "wilcoxon").fom.shape == (4, 4)  # fine before the fault
+    assert varnel.compare(frame, "wilcoxon").fom.shape == (4, 7)  # fine before the fault
     for column, value in changes.items():
         frame.loc[row - 1, column] = value
     with pytest.raises(varnel.VarnelError) as caught:
@@ -181,13 +182,25 @@ def test_missing_or_doubled_columns():
             varnel.read_cases(frame.drop(columns=column))
         assert caught.value.message == (
             f'DataFrame: no "{column}" column; the DataFrame needs the columns reader, '
-            "modality, case, truth and rating (lowercase names) and optionally localized")
+            "modality, case, truth and rating and optionally localized")
         assert (caught.value.kind, caught.value.status) == ("bad_input", 1)
     with pytest.raises(varnel.VarnelError, match='no "rating" column'):
-        varnel.read_cases(frame.rename(columns={"rating": "Rating"}))
+        varnel.read_cases(frame.rename(columns={"rating": "score"}))
     doubled = pd.concat([frame, frame[["rating"]]], axis=1)
     with pytest.raises(varnel.VarnelError, match='^DataFrame: the column "rating" appears twice$'):
         varnel.read_cases(doubled)
+    # Names as the CSV reader matches them: without regard to case and the
+    # blanks around them; two spellings of one name are refused.
+    renamed = frame.rename(columns={"rating": " Rating\t", "reader": "READER"})
+    assert varnel.compare(renamed, "wilcoxon").to_json() == varnel.compare(
+        frame, "wilcoxon").to_json()
+    twice = pd.concat([frame, frame[["case"]].rename(columns={"case": "Case "})], axis=1)
+    with pytest.raises(varnel.VarnelError, match='^DataFrame: the DataFrame names the column '
+                       '"case" twice, as "case" and "Case "; keep one of them$'):
+        varnel.read_cases(twice)
+    # Not folded: other blanks inside, and names that are not str.
+    with pytest.raises(varnel.VarnelError, match='no "truth" column'):
+        varnel.read_cases(frame.rename(columns={"truth": "tru th"}))
     with pytest.raises(varnel.VarnelError, match="the columns hold no rows"):
         varnel.read_cases(frame.iloc[:0])
 
@@ -227,3 +240,23 @@ def test_importing_the_package_needs_neither_numpy_nor_pandas():
     """
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
     assert done.returncode == 0, done.stderr
+
+
+def test_forgiving_values_as_the_csv_reader_reads_them(varnel_study, tmp_path):
+    # 1.0/0.0 and TRUE/FALSE for localized, NA for not recorded, truth as
+    # 1.0: the study and its analysis of the plain spelling, in the
+    # DataFrame as in the CSV file.
+    plain = _text_frame()
+    forgiving = plain.copy()
+    forgiving["localized"] = ["NA", "TRUE", "", "0.0"] * 2 + ["NA", "1.0", "NA", "FALSE"] * 2
+    forgiving["truth"] = ["0", "1.0", "0.0", "1"] * 4
+    expected = varnel.compare(plain, "pcl@0.5").to_json()
+    result = varnel.compare(forgiving, "pcl@0.5")
+    assert result.to_json() == expected
+    path = write_csv(forgiving, tmp_path / "forgiving.csv")
+    done = varnel_study.run("compare", path, "--fom", "pcl@0.5", "--format", "json")
+    doc = json.loads(done.stdout)
+    doc.pop("source")
+    ours = result.to_dict()
+    ours.pop("source")
+    assert ours == doc

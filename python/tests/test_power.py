@@ -2,6 +2,7 @@
 size, the pilot's own test statistics at its own size, the tables' shapes
 and the errors."""
 
+import json
 import math
 
 import numpy as np
@@ -127,4 +128,75 @@ def test_errors():
         varnel.power(components, readers=[10.5], cases=100, effect=0.05)
     assert "var_tr=0.0002004025" in repr(components)
     assert isinstance(varnel.power(components, readers=np.int64(10), cases=[np.int32(50)],
-                                   effect=0.05), pd.DataFrame)
+                                   effect=0.05).table, pd.DataFrame)
+
+
+def test_from_the_vandyke_pilot_as_the_command(varnel_study, tmp_path):
+    # Van Dyke as the pilot, wilcoxon, 10 readers, the published difference
+    # 0.0438, 80% power: 163 cases for random readers and cases.
+    pilot = pd.read_csv(VANDYKE)
+    found = varnel.power(pilot, fom="wilcoxon", readers=10, effect=0.0438, target_power=0.8)
+    args = ["power", VANDYKE, "--fom", "wilcoxon", "--readers", "10", "--effect", "0.0438",
+            "--power", "0.8", "--quiet"]
+    assert found.smallest_cases is not None and found.powers is None
+    assert found.table.cases.tolist() == [163, 131, 53]
+    assert found.to_csv().encode() == varnel_study.run(*args, "--format", "csv").stdout
+    doc = json.loads(varnel_study.run(*args, "--format", "json").stdout)
+    ours = found.to_dict()
+    assert ours.pop("source") == "DataFrame" and doc.pop("source") == str(VANDYKE)
+    assert ours == doc
+    assert found.report().replace("DataFrame", str(VANDYKE)).encode() == \
+        varnel_study.run(*args).stdout
+    svg = tmp_path / "power.svg"
+    varnel_study.run(*args, "--plot", svg)
+    # The picture's title names the pilot's file where the command's does.
+    assert found.svg().replace("DataFrame", VANDYKE.name) == svg.read_text()
+    found.write_svg(tmp_path / "ours.svg", analysis="random_readers_fixed_cases")
+    assert (tmp_path / "ours.svg").read_text() == found.svg("random_readers_fixed_cases") != \
+        found.svg()
+    with pytest.raises(varnel.VarnelError, match="analysis"):
+        found.svg("random")
+    # The pilot's components are those of its compare analysis, given directly
+    # they plan the same.
+    components = found.components
+    assert isinstance(components, varnel.ModalityComponents) and components.pilot_cases == 114
+    assert abs(components.var_tr - VANDYKE_GIVEN["var_tr"]) < 5e-10
+    np.testing.assert_allclose(components.modality_means, [0.897037, 0.940837], atol=5e-7)
+    given = varnel.power(components, readers=10, effect=0.0438, target_power=0.8)
+    pd.testing.assert_frame_equal(given.table, found.table)
+    assert (found.fom_name, found.target_class, found.pilot_cases) == ("wilcoxon", 1, 114)
+    assert (given.fom_name, given.source) == (None, "")
+    # The pilot's own difference when no effect is given.
+    grid = varnel.power(str(VANDYKE), fom="wilcoxon", readers=[5, 10], cases=[114, 200])
+    assert grid.effect_from_pilot and len(grid.powers) == 2 * 2 * 3
+    assert grid.to_csv().encode() == varnel_study.run(
+        "power", VANDYKE, "--fom", "wilcoxon", "--readers", "5,10", "--cases", "114,200",
+        "--format", "csv", "--quiet").stdout
+
+
+def test_from_a_pilot_with_a_reference_reader(varnel_study):
+    found = varnel.power(varnel.read_cases(VANDYKE), fom="wilcoxon", reference="R1",
+                         modality="M2", readers=[4, 8], cases=[100, 200])
+    assert found.to_csv().encode() == varnel_study.run(
+        "power", VANDYKE, "--fom", "wilcoxon", "--reference", "R1", "--modality", "M2",
+        "--readers", "4,8", "--cases", "100,200", "--format", "csv", "--quiet").stdout
+    assert isinstance(found.components, varnel.ReferenceComponents)
+    assert set(found.table.analysis) == {"reference_random_readers_random_cases",
+                                         "reference_random_readers_fixed_cases"}
+    with pytest.raises(varnel.VarnelError, match="M9"):
+        varnel.power(VANDYKE, fom="wilcoxon", reference="R1", modality="M9", readers=4,
+                     cases=100)
+
+
+def test_pilot_options_and_their_errors():
+    components = varnel.ModalityComponents(**VANDYKE_GIVEN)
+    with pytest.raises(TypeError, match="fom: pilot options"):
+        varnel.power(components, fom="wilcoxon", readers=10, cases=100, effect=0.05)
+    with pytest.raises(TypeError, match="fom: name the figure of merit"):
+        varnel.power(VANDYKE, readers=10, cases=100)
+    with pytest.raises(varnel.VarnelError, match="unknown figure of merit"):
+        varnel.power(VANDYKE, fom="auc", readers=10, cases=100)
+    # The pilot's analysis takes the compare keywords: a model-based pilot.
+    model = varnel.power(VANDYKE, fom="model-auc", localization="use", readers=10,
+                         effect=0.0438, target_power=0.8)
+    assert model.fom_name == "model-auc" and model.table.cases.notna().all()

@@ -17,7 +17,10 @@ COLUMNS = ["reader", "modality", "target", "normal_cases", "target_cases", "cate
            "se_area_roc", "area_lroc", "se_area_lroc", "loc_accuracy", "se_loc_accuracy",
            "adjusted_area_lroc", "adjusted_loc_accuracy", "dloc", "se_dloc", "pcl", "se_pcl",
            "log_likelihood", "log_likelihood_ratings", "deviance", "deviance_ratings", "pearson",
-           "pearson_ratings", "status"]
+           "pearson_ratings", "status", "cells", "df", "p_pearson", "p_deviance",
+           "cells_ratings", "df_ratings", "p_pearson_ratings", "p_deviance_ratings",
+           "bootstrap_replicates", "bootstrap_failed", "bootstrap_p_pearson",
+           "bootstrap_p_deviance"]
 
 
 @pytest.fixture(scope="module")
@@ -166,3 +169,54 @@ def test_fit_study_progress(lroc_study):
         warnings.simplefilter("ignore", RuntimeWarning)
         varnel.fit_study(lroc_study, progress=lambda done, total: calls.append((done, total)))
     assert calls[-1] == (6, 6) and all(total == 6 for _, total in calls)
+
+
+def test_reader_binning_and_bootstrap_equal_the_command(varnel_study, tmp_path):
+    # Readers on different rating scales: R2 rates on a scale ten times
+    # R1's, so that one binning for the study leaves some tables few
+    # categories and per-reader binning gives each reader its own.
+    study = simulated_study(7, readers=2, normal=30, targets=(30,))
+    study.loc[study.reader == "R2", "rating"] *= 10
+    path = write_csv(study, tmp_path / "scales.csv")
+    options = dict(binning="reader", categories=5, gof_bootstrap=30, seed=11)
+    frame = varnel.fit_study(study, **options, threads=1)
+    done = varnel_study.run("fit", path, "--binning", "reader", "--categories", "5",
+                            "--gof-bootstrap", "30", "--seed", "11")
+    _same_results(frame, _command_csv(done.stdout))
+    assert (frame.bootstrap_replicates == 30).all() and frame.bootstrap_p_pearson.notna().all()
+    assert (frame.df > 0).all() and frame.p_pearson.between(0, 1).all()
+    # The same seed on any thread count; another seed, other p-values.
+    pd.testing.assert_frame_equal(varnel.fit_study(study, **options, threads=2), frame)
+    other = varnel.fit_study(study, **dict(options, seed=12))
+    assert not np.array_equal(other.bootstrap_p_pearson, frame.bootstrap_p_pearson)
+    np.testing.assert_array_equal(other.p_pearson, frame.p_pearson)
+    # Without a bootstrap its columns are missing, as the command leaves them.
+    plain = varnel.fit_study(study, binning="reader", categories=5)
+    assert plain.bootstrap_replicates.isna().all() and plain.bootstrap_p_pearson.isna().all()
+    assert str(plain.bootstrap_replicates.dtype) == "Int64" and plain.cells.dtype == np.int64
+    # Study binning: other categories for R2's tables.
+    study_wide = varnel.fit_study(study, categories=5)
+    assert not np.array_equal(study_wide.mu, plain.mu)
+
+    binned = varnel.bin(study, categories=5, binning="reader")
+    assert binned.scope == "reader" and binned.binning is None and binned.categories == 0
+    assert list(binned.reader_binnings) == ["R1", "R2"]
+    r1, r2 = binned.reader_binnings["R1"], binned.reader_binnings["R2"]
+    assert r1.categories == r2.categories == 5 and r1.rule == "quantiles"
+    assert r2.upper_bounds[-1] > 5 * r1.upper_bounds[-1] and r1.labels != r2.labels
+    out = tmp_path / "bins"
+    varnel_study.run("bin", path, "--categories", "5", "--binning", "reader", "--out", out)
+    for key, name in binned.file_names.items():
+        assert (out / name).read_text() == binned.data_files[key]
+    shared = varnel.bin(study, categories=5)
+    assert shared.scope == "study" and shared.binning.labels == shared.labels
+    assert shared.reader_binnings == {}
+
+
+def test_bad_binning_scope_and_bootstrap(lroc_study):
+    with pytest.raises(varnel.VarnelError, match='binning: "readers" is not study or reader'):
+        varnel.bin(lroc_study, binning="readers")
+    with pytest.raises(ValueError, match="gof_bootstrap must be 0"):
+        varnel.fit_study(lroc_study, gof_bootstrap=-1)
+    with pytest.raises(ValueError, match="seed must be"):
+        varnel.fit_study(lroc_study, seed=-1)

@@ -19,7 +19,9 @@ the path of such a CSV file), as ``varnel-study`` makes them::
     varnel.fit_study(cases)                   # every table fitted: a DataFrame
     result = varnel.compare(cases, fom="wilcoxon", reference="algorithm")
     result.reference                          # readers - algorithm, with intervals
+    result.psi                                # each reader - algorithm, z test, Holm
     print(result.report())                    # the command's text report
+    varnel.power(cases, fom="wilcoxon", readers=10, target_power=0.8).table
 
 The numbers are those of the console program ``varnel`` and of
 ``varnel-study`` with the same input and options; errors of the data are
@@ -29,6 +31,7 @@ and text.
 
 from ._errors import VarnelError
 from ._core import (
+    Binning,
     CaseStudy,
     Curves,
     FitResult,
@@ -41,17 +44,19 @@ from ._core import (
 )
 from ._core import version as __version__
 from ._cases import read_cases
-from ._power import power
+from ._power import PowerResult, power
 from ._study import BinnedStudy, Comparison, bin, compare, fit_study
 
 __all__ = [
     "BinnedStudy",
+    "Binning",
     "CaseStudy",
     "Comparison",
     "Curves",
     "FitResult",
     "ModalityComponents",
     "Parameters",
+    "PowerResult",
     "ReferenceComponents",
     "Study",
     "VarnelError",

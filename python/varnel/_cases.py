@@ -26,7 +26,17 @@ if TYPE_CHECKING:  # pragma: no cover
 REQUIRED = ("reader", "modality", "case", "truth", "rating")
 SOURCE = "DataFrame"
 _COLUMNS_HELP = ("the DataFrame needs the columns reader, modality, case, truth and rating "
-                 "(lowercase names) and optionally localized")
+                 "and optionally localized")
+
+
+def _folded(name: Any) -> Optional[str]:
+    """A column name as the CSV reader matches it: blanks (spaces, tabs)
+    around it dropped, ASCII letters in lowercase; None for a name that is
+    not a str."""
+    if not isinstance(name, str):
+        return None
+    stripped = name.strip(" \t")
+    return "".join(chr(ord(c) + 32) if "A" <= c <= "Z" else c for c in stripped)
 
 #: What the whole-study calls take: a DataFrame, the path of a CSV file, or
 #: a :class:`CaseStudy` made by :func:`read_cases`.
@@ -72,10 +82,16 @@ def read_cases(data: CaseInput) -> _core.CaseStudy:
 
 def _from_frame(frame: "pandas.DataFrame", source: str = SOURCE) -> _core.CaseStudy:
     columns = {}
+    names = list(frame.columns)
+    folded = [_folded(c) for c in names]
     for name in REQUIRED + ("localized",):
-        found = [i for i, c in enumerate(frame.columns) if isinstance(c, str) and c == name]
+        found = [i for i, c in enumerate(folded) if c == name]
         if len(found) > 1:
-            raise VarnelError(f'{source}: the column "{name}" appears twice', 0, "bad_input")
+            first, again = names[found[0]], names[found[1]]
+            if first == again:
+                raise VarnelError(f'{source}: the column "{first}" appears twice', 0, "bad_input")
+            raise VarnelError(f'{source}: the DataFrame names the column "{name}" twice, as '
+                              f'"{first}" and "{again}"; keep one of them', 0, "bad_input")
         if found:
             columns[name] = frame.iloc[:, found[0]]
         elif name != "localized":

@@ -7,7 +7,7 @@ from __future__ import annotations
 
 import numbers
 import operator
-from typing import Any, List, Optional, Sequence, Union
+from typing import Any, List, Optional, Sequence, Tuple, Union
 
 from . import _core
 from ._cases import number_text
@@ -47,12 +47,27 @@ def threads(value: Optional[int]) -> int:
     return n
 
 
-def binning_options(cutpoints: Numbers, categories: int) -> _core._BinningOptions:
-    """varnel-study's --cutpoints and --categories."""
+def binning_options(cutpoints: Numbers, categories: int,
+                    binning: str = "study") -> _core._BinningOptions:
+    """varnel-study's --cutpoints, --categories and --binning."""
     options = _core._BinningOptions()
     options.cutpoints = number_list(cutpoints, "cutpoints")
     options.categories = whole(categories, "categories")
+    if not isinstance(binning, str):
+        raise TypeError(f"binning must be 'study' or 'reader', not {type(binning).__name__}")
+    options.scope = binning
     return options
+
+
+def bootstrap(gof_bootstrap: int, seed: int) -> Tuple[int, int]:
+    """--gof-bootstrap B (0 or more) and --seed S (0 or more)."""
+    b = whole(gof_bootstrap, "gof_bootstrap")
+    if b < 0:
+        raise ValueError(f"gof_bootstrap must be 0 (none) or more replicates (not {b})")
+    s = whole(seed, "seed")
+    if not 0 <= s < 2 ** 64:
+        raise ValueError(f"seed must be a whole number from 0 to 2**64 - 1 (not {s})")
+    return b, s
 
 
 def table_fit_options(criterion: float, chance: Numbers,
@@ -66,10 +81,13 @@ def table_fit_options(criterion: float, chance: Numbers,
 
 
 def compare_options(fom: str, target: Optional[int], alpha: float, reference: Optional[str],
-                    binning: _core._BinningOptions,
-                    fit: _core._TableFitOptions) -> _core._CompareOptions:
-    """varnel-study compare's --fom, --target, --alpha and --reference, with
-    the binning and fit options (used by the model-based FOMs only)."""
+                    binning: _core._BinningOptions, fit: _core._TableFitOptions,
+                    margin: Optional[float] = None, localization: Optional[str] = None,
+                    gof_bootstrap: int = 0, seed: int = 1) -> _core._CompareOptions:
+    """varnel-study compare's --fom, --target, --alpha, --reference and
+    --margin, with the binning and fit options, --localization,
+    --gof-bootstrap and --seed (used by the model-based FOMs only, as the
+    command uses them)."""
     if not isinstance(fom, str):
         raise TypeError(f"fom must be a str such as 'wilcoxon', not {type(fom).__name__}")
     if isinstance(reference, numbers.Real) and not isinstance(reference, bool):
@@ -81,6 +99,13 @@ def compare_options(fom: str, target: Optional[int], alpha: float, reference: Op
     options.target = 0 if target is None else whole(target, "target")
     options.alpha = float(alpha)
     options.reference = reference
-    options.binning = binning
-    options.fit = fit
+    options.margin = None if margin is None else float(margin)
+    if localization is not None and not isinstance(localization, str):
+        raise TypeError(f"localization must be 'use', 'ignore' or None, not "
+                        f"{type(localization).__name__}")
+    if options.model_based:
+        options.binning = binning
+        options.fit = fit
+        options.localization = localization
+        options.gof_bootstrap, options.seed = bootstrap(gof_bootstrap, seed)
     return options

@@ -42,11 +42,18 @@ class BinnedStudy:
     Attributes:
         tables: one :class:`Study` per (reader, modality), reader-major
             (observer = reader, condition = modality); :func:`fit` takes each.
-        labels: one label per category, lowest first (its rating range).
+        scope: ``"study"`` (one set of categories for every table) or
+            ``"reader"`` (each reader's own, in ``reader_binnings``).
+        binning: the categories of every table (a :class:`Binning`), or None
+            with scope ``"reader"``.
+        reader_binnings: with scope ``"reader"``, each reader's
+            :class:`Binning` by reader; empty with scope ``"study"``.
+        labels: one label per category, lowest first (its rating range);
+            empty with scope ``"reader"``.
         upper_bounds: the inclusive upper bounds of all categories but the
-            last (NumPy array, increasing).
+            last (NumPy array, increasing); empty with scope ``"reader"``.
         rule: what made the categories: ``"cutpoints"``,
-            ``"distinct_ratings"`` or ``"quantiles"``.
+            ``"distinct_ratings"`` or ``"quantiles"`` (scope ``"study"``).
         noloc_group: whether category 1 holds the ratings up to the highest
             target rating without localization (the quantile rule with
             localization recorded for some target readings only).
@@ -55,6 +62,9 @@ class BinnedStudy:
     """
 
     tables: Dict[Tuple[str, str], _core.Study]
+    scope: str
+    binning: Optional[_core.Binning]
+    reader_binnings: Dict[str, _core.Binning]
     labels: List[str]
     upper_bounds: np.ndarray
     rule: str
@@ -62,20 +72,25 @@ class BinnedStudy:
     file_names: Dict[Tuple[str, str], str]
     data_files: Dict[Tuple[str, str], str]
 
-    def __init__(self, result: Any) -> None:
+    def __init__(self, result: Any, scope: str = "study") -> None:
         """Made by :func:`bin` from the library's result."""
         self.tables = result.tables
-        self.labels = result.labels
-        self.upper_bounds = result.upper_bounds
-        self.rule = result.rule
-        self.noloc_group = result.noloc_group
+        self.scope = scope
+        self.reader_binnings = result.reader_binnings if scope == "reader" else {}
+        self.binning = None if scope == "reader" else result.binning
+        binning = result.binning
+        self.labels = binning.labels
+        self.upper_bounds = binning.upper_bounds
+        self.rule = binning.rule
+        self.noloc_group = binning.noloc_group
         self.file_names = result.file_names
         self.data_files = result.data_files
         self._report = result.report
 
     @property
     def categories(self) -> int:
-        """The number of rating categories."""
+        """The number of rating categories (scope ``"study"``; 0 with scope
+        ``"reader"``, see ``reader_binnings``)."""
         return len(self.labels)
 
     def report(self) -> str:
@@ -102,14 +117,17 @@ class BinnedStudy:
                 f"rule={self.rule!r})")
 
 
-def bin(data: CaseInput, *, cutpoints: Numbers = None, categories: int = 10) -> BinnedStudy:
-    """Bins the ratings of a study into rating categories shared by all its
-    tables and makes one table of counts per reader and modality, as
-    ``varnel-study bin`` does.
+def bin(data: CaseInput, *, cutpoints: Numbers = None, categories: int = 10,
+        binning: str = "study") -> BinnedStudy:
+    """Bins the ratings of a study into rating categories and makes one
+    table of counts per reader and modality, as ``varnel-study bin`` does.
 
     The categories come from ``cutpoints`` when given; else one per distinct
     rating when there are at most 17; else ``categories`` from the quantiles
-    of all ratings pooled, ties never split.
+    of all ratings pooled, ties never split.  With ``binning="study"`` every
+    table shares the categories made from all ratings; with
+    ``binning="reader"`` each reader's tables share those made from that
+    reader's ratings in every modality (readers on different rating scales).
 
     Args:
         data: a DataFrame with the columns reader, modality, case, truth,
@@ -118,6 +136,7 @@ def bin(data: CaseInput, *, cutpoints: Numbers = None, categories: int = 10) -> 
         cutpoints: the upper bounds c1 < ... < cm of the categories (at most
             16): category 1 holds the ratings <= c1, the last those > cm.
         categories: the number of quantile categories (2 to 17).
+        binning: ``"study"`` or ``"reader"`` (the command's --binning).
 
     Returns:
         The categories and the tables.
@@ -128,7 +147,8 @@ def bin(data: CaseInput, *, cutpoints: Numbers = None, categories: int = 10) -> 
             localization (the message names reader, modality and category).
     """
     cases = read_cases(data)
-    return BinnedStudy(_core._bin(cases, _options.binning_options(cutpoints, categories)))
+    options = _options.binning_options(cutpoints, categories, binning)
+    return BinnedStudy(_core._bin(cases, options), options.scope)
 
 
 def _fit_input(data: Union[CaseInput, Sequence[Union[str, "os.PathLike[str]"]]]) -> Any:
@@ -142,9 +162,10 @@ def _fit_input(data: Union[CaseInput, Sequence[Union[str, "os.PathLike[str]"]]])
 
 
 def fit_study(data: Union[CaseInput, Sequence[Union[str, "os.PathLike[str]"]]], *,
-              cutpoints: Numbers = None, categories: int = 10, criterion: float = 0.001,
-              chance: Numbers = None, noloc: Optional[int] = None,
-              threads: Optional[int] = None, progress: Progress = False) -> "pandas.DataFrame":
+              cutpoints: Numbers = None, categories: int = 10, binning: str = "study",
+              criterion: float = 0.001, chance: Numbers = None, noloc: Optional[int] = None,
+              gof_bootstrap: int = 0, seed: int = 1, threads: Optional[int] = None,
+              progress: Progress = False) -> "pandas.DataFrame":
     """Fits the LROC model to every reader x modality table of a study, as
     ``varnel-study fit`` does, on several threads.
 
@@ -152,14 +173,18 @@ def fit_study(data: Union[CaseInput, Sequence[Union[str, "os.PathLike[str]"]]], 
         data: a DataFrame of per-case ratings (see :func:`read_cases`), a
             CaseStudy, the path of a per-case CSV file, or a list of paths of
             rating data files (LROCDATA) to fit as they are.
-        cutpoints, categories: the rating categories of per-case ratings, as
-            for :func:`bin`.
+        cutpoints, categories, binning: the rating categories of per-case
+            ratings, as for :func:`bin`.
         criterion: the stopping criterion of each fit (at least 1e-8).
         chance: the chance of a correct localization by luck, 0 to 1: one
             value for every target class, or one per class (None: 0).
         noloc: raise each table's number of lowest categories without
             localization to this, as the console dialogue does (None: each
             table's own).
+        gof_bootstrap: parametric bootstrap replicates of each table's
+            goodness of fit (0: none; e.g. 1000).
+        seed: the bootstrap's seed; a table's p-values are the same for a
+            seed whatever the number of threads.
         threads: threads for the fits (None: one per core).  The results are
             the same, bit for bit, for every number.
         progress: True for a progress bar (tqdm when installed, else a line
@@ -173,12 +198,18 @@ def fit_study(data: Union[CaseInput, Sequence[Union[str, "os.PathLike[str]"]]], 
         area_lroc, se_area_lroc, loc_accuracy, se_loc_accuracy,
         adjusted_area_lroc, adjusted_loc_accuracy, dloc, se_dloc, pcl,
         se_pcl, log_likelihood, log_likelihood_ratings, deviance,
-        deviance_ratings, pearson, pearson_ratings, status.  The numbers are
-        the command's.  ``status`` is empty, or why the table could not be
-        fitted; the values such a table could not give are NaN (converged
-        and iterations then NA, as nullable columns), and a RuntimeWarning
+        deviance_ratings, pearson, pearson_ratings, status, then the
+        goodness of fit: cells, df, p_pearson, p_deviance (with the
+        localization outcomes), cells_ratings, df_ratings,
+        p_pearson_ratings, p_deviance_ratings (the ratings alone),
+        bootstrap_replicates, bootstrap_failed, bootstrap_p_pearson,
+        bootstrap_p_deviance (NA and NaN without a bootstrap).  The numbers
+        are the command's.  ``status`` is empty, or why the table could not
+        be fitted; the values such a table could not give are NaN (its
+        integer columns then NA, as nullable columns), and a RuntimeWarning
         says how many tables failed.  The adjusted values are NaN without
-        chance values.
+        chance values; a p-value is NaN where its statistic has no degrees
+        of freedom.
 
     Raises:
         VarnelError: bad input or options (a reader missing a modality, a
@@ -188,14 +219,18 @@ def fit_study(data: Union[CaseInput, Sequence[Union[str, "os.PathLike[str]"]]], 
             no thread is left running.
     """
     source = _fit_input(data)
-    binning = _options.binning_options(cutpoints, categories)
+    binning_options = _options.binning_options(cutpoints, categories, binning)
     fit = _options.table_fit_options(criterion, chance, noloc)
+    replicates, seed = _options.bootstrap(gof_bootstrap, seed)
     with reporter(progress, "fitting tables") as report:
-        columns, failed, tables = _core._fit_study(source, binning, fit,
+        columns, failed, tables = _core._fit_study(source, binning_options, fit, replicates, seed,
                                                    _options.threads(threads), report)
     fitted = columns.pop("_fitted")
+    bootstrapped = columns.pop("_bootstrap")
     frame = _frame(columns)
-    _nullable(frame, fitted, {"converged": "boolean", "iterations": "Int64"})
+    _nullable(frame, fitted, {"converged": "boolean", "iterations": "Int64", "cells": "Int64",
+                              "df": "Int64", "cells_ratings": "Int64", "df_ratings": "Int64"})
+    _nullable(frame, bootstrapped, {"bootstrap_replicates": "Int64", "bootstrap_failed": "Int64"})
     if failed:
         warnings.warn(f"{failed} of {tables} tables could not be fitted (see their status)",
                       RuntimeWarning, stacklevel=2)
@@ -206,24 +241,43 @@ class Comparison:
     """The significance tests of a reader study, as ``varnel-study compare``
     makes them: per target class the FOM of every reader in every modality,
     its case jackknife, and the analyses of the modalities (two or more) and
-    of the readers against a reference reader.
+    of the readers against a reference reader; for a model-based FOM also
+    the fits behind it, the warnings they give and the same study analysed
+    with the empirical counterpart of the FOM.
 
     Tables (pandas DataFrames, one column ``target`` for the target class
     first; ``analysis`` is ``random_readers_random_cases``,
     ``fixed_readers_random_cases`` or ``random_readers_fixed_cases``):
 
-    - ``fom``: target, reader, modality, fom.
+    - ``fom``: target, reader, modality, fom, std_error, lower, upper: each
+      FOM with its case-jackknife standard error and normal-theory interval.
     - ``modality_means``: target, analysis, modality, estimate, std_error,
       df, lower, upper: each modality's reader-averaged FOM with its
       interval in each analysis.
     - ``tests``: target, analysis, statistic_name ("F" or "chi2"),
       statistic, ndf, ddf, p: the test of equal modality means.
     - ``differences``: target, analysis, first, second, estimate,
-      std_error, df, t, p, lower, upper: first - second for every pair.
+      std_error, df, t, p, lower, upper, p_holm (Holm-adjusted over the
+      pairs of its test with three or more modalities, else NaN), and the
+      non-inferiority test of H0: first - second <= -margin: ni_bound,
+      ni_t, ni_p, ni_confidence_bound, ni_rejected, ni_p_holm (NaN and NA
+      without a margin).
     - ``reference``: target, modality, reference, analysis, estimate,
-      std_error, df, t, p, lower, upper, reference_fom, readers_mean: the
-      mean of psi = reader FOM - reference FOM over the other readers.
-    - ``psi``: target, modality, reference, reader, fom, psi.
+      std_error, df, t, p, lower, upper, reference_fom,
+      reference_std_error, reference_lower, reference_upper, readers_mean,
+      and the non-inferiority test of H0: mean psi >= margin (ni_bound,
+      ni_t, ni_p, ni_confidence_bound, ni_rejected): the mean of psi =
+      reader FOM - reference FOM over the other readers.
+    - ``psi``: target, modality, reference, reader, fom, psi, std_error, df
+      (inf), z, p, p_holm (Holm-adjusted over the readers), lower, upper:
+      each reader against the reference, cases random.
+    - ``fits`` (model-based FOMs; empty otherwise): target, reader,
+      modality, categories, noloc, attempts, degenerate,
+      degenerate_category, the likelihood statistics and their goodness of
+      fit (cells, df, p-values, the bootstrap's), fit_rejected, refits,
+      retried_refits, degenerate_refits, observed_fpf, observed_tpf,
+      unmarked_share, fom, empirical, difference, se_difference, z, p,
+      disagrees, model_auc, empirical_auc, model_loc, empirical_loc.
     - ``jackknife``: target, reader, modality, case, value: the FOM with the
       case left out.
 
@@ -238,10 +292,19 @@ class Comparison:
         """Made by :func:`compare` from the library's result."""
         self._result = result
         self._tables: Dict[str, "pandas.DataFrame"] = {}
+        self._empirical: Optional[Tuple[Optional[Comparison]]] = None
 
     def _table(self, name: str) -> "pandas.DataFrame":
         if name not in self._tables:
-            self._tables[name] = _frame(getattr(self._result, name)())
+            columns = getattr(self._result, name)()
+            tested = columns.pop("_ni", None)
+            frame = _frame(columns)
+            if tested is not None:
+                _nullable(frame, tested, {"ni_rejected": "boolean"})
+            if "degenerate_category" in frame:
+                _nullable(frame, frame.degenerate.to_numpy(dtype=bool),
+                          {"degenerate_category": "Int64"})
+            self._tables[name] = frame
         return self._tables[name].copy()
 
     @property
@@ -258,6 +321,16 @@ class Comparison:
     def alpha(self) -> float:
         """1 - the confidence level of the intervals."""
         return self._result.alpha
+
+    @property
+    def margin(self) -> Optional[float]:
+        """The non-inferiority margin, or None."""
+        return self._result.margin
+
+    @property
+    def target_classes(self) -> List[int]:
+        """The analysed target classes, increasing."""
+        return self._result.target_classes
 
     @property
     def fom(self) -> "pandas.DataFrame":
@@ -286,13 +359,61 @@ class Comparison:
 
     @property
     def psi(self) -> "pandas.DataFrame":
-        """Each other reader's FOM and psi in each modality."""
+        """Each other reader's FOM and psi in each modality, with its test."""
         return self._table("psi_table")
+
+    @property
+    def fits(self) -> "pandas.DataFrame":
+        """The fits behind a model-based FOM, one row per class and table."""
+        return self._table("fit_table")
 
     @property
     def jackknife(self) -> "pandas.DataFrame":
         """The FOMs with each case left out (the command's --jackknife file)."""
         return self._table("jackknife_table")
+
+    @property
+    def warnings(self) -> List[str]:
+        """What the fits of a model-based FOM give reason to doubt, one line
+        each, as the command prints them on standard error (rejected fits,
+        sparse binnings, degenerate tables, extrapolation, disagreement with
+        the data, unmarked cases); empty for an empirical FOM."""
+        return [message for _, message in self._result.warnings]
+
+    @property
+    def warning_kinds(self) -> List[str]:
+        """The kind of each warning, in the order of ``warnings``:
+        fit_rejected, sparse_binning, degenerate, extrapolation,
+        model_disagrees, marks_not_tied or unmarked_cases."""
+        return [kind for kind, _ in self._result.warnings]
+
+    @property
+    def empirical(self) -> Optional["Comparison"]:
+        """For a model-based FOM, the same study analysed with the FOM's
+        empirical counterpart (model-auc: wilcoxon; model-pcl@X: pcl@X;
+        model-loc: pcl@1; model-alroc: alroc@1); None for an empirical FOM
+        or when the data cannot give it (no localization outcomes)."""
+        if self._empirical is None:
+            result = self._result.empirical
+            self._empirical = (None if result is None else Comparison(result),)
+        return self._empirical[0]
+
+    @property
+    def binning(self) -> Optional[_core.Binning]:
+        """For a model-based FOM, the categories of every table (None for an
+        empirical FOM and with ``binning="reader"``)."""
+        return self._result.binning
+
+    @property
+    def reader_binnings(self) -> Dict[str, _core.Binning]:
+        """With ``binning="reader"``, each reader's categories; else empty."""
+        return self._result.reader_binnings
+
+    @property
+    def localization(self) -> Optional[str]:
+        """For a model-based FOM, whether its fits used the localization
+        outcomes (``"use"`` or ``"ignore"``); None for an empirical FOM."""
+        return self._result.localization
 
     def report(self) -> str:
         """The command's text report (``--format text``)."""
@@ -307,15 +428,63 @@ class Comparison:
         undefined or infinite numbers, are None)."""
         return json.loads(self.to_json())
 
+    def pictures(self) -> Dict[str, str]:
+        """Every picture the command's ``--plot`` folder gets, as {file name:
+        SVG text}: per analysed class t ``forest_target<t>.svg`` (each
+        reader's FOM with its interval, psi against a reference reader, the
+        modality differences) and per modality
+        ``operating_points_target<t>_<NN>_<modality>.svg`` (every reader's
+        operating points and, for a model-based FOM, the fitted curves)."""
+        return self._result.pictures()
+
+    def write_pictures(self, folder: Union[str, "os.PathLike[str]"]) -> List[str]:
+        """Writes :meth:`pictures` into the folder (made if needed; files of
+        the same names are replaced) and returns their paths."""
+        os.makedirs(folder, exist_ok=True)
+        paths = []
+        for name, svg in self.pictures().items():
+            path = os.path.join(folder, name)
+            with open(path, "w", encoding="utf-8", errors="surrogateescape", newline="") as f:
+                f.write(svg)
+            paths.append(path)
+        return paths
+
+    def _class_index(self, target: Optional[int]) -> int:
+        classes = self.target_classes
+        if target is None:
+            if len(classes) != 1:
+                raise ValueError(f"the comparison analysed the target classes {classes}: "
+                                 "name one with target=")
+            return 0
+        t = _options.whole(target, "target")
+        if t not in classes:
+            raise ValueError(f"target {t} was not analysed (the classes are {classes})")
+        return classes.index(t)
+
+    def forest_svg(self, target: Optional[int] = None) -> str:
+        """The forest plot of one analysed target class (None: the only one)
+        as SVG text."""
+        return self._result.forest_svg(self._class_index(target))
+
+    def operating_points_svg(self, modality: str, target: Optional[int] = None) -> str:
+        """The operating-points picture of one modality (by name) in one
+        analysed target class (None: the only one) as SVG text."""
+        modalities = self._result.modalities
+        if modality not in modalities:
+            raise ValueError(f"no modality {modality!r}; the modalities are {modalities}")
+        return self._result.operating_points_svg(self._class_index(target),
+                                                 modalities.index(modality))
+
     def __repr__(self) -> str:
         return f"Comparison(source={self.source!r}, fom={self.fom_name!r}, alpha={self.alpha})"
 
 
 def compare(data: CaseInput, fom: str, *, reference: Optional[str] = None,
-            target: Optional[int] = None, alpha: float = 0.05, cutpoints: Numbers = None,
-            categories: int = 10, criterion: float = 0.001, chance: Numbers = None,
-            noloc: Optional[int] = None, threads: Optional[int] = None,
-            progress: Progress = False) -> Comparison:
+            target: Optional[int] = None, alpha: float = 0.05, margin: Optional[float] = None,
+            cutpoints: Numbers = None, categories: int = 10, binning: str = "study",
+            criterion: float = 0.001, chance: Numbers = None, noloc: Optional[int] = None,
+            localization: Optional[str] = None, gof_bootstrap: int = 0, seed: int = 1,
+            threads: Optional[int] = None, progress: Progress = False) -> Comparison:
     """Multi-reader multi-case significance tests of a figure of merit, as
     ``varnel-study compare`` makes them.
 
@@ -338,15 +507,29 @@ def compare(data: CaseInput, fom: str, *, reference: Optional[str] = None,
             with; at least two other readers are needed.
         target: the target class to analyse (None: every class with cases).
         alpha: 1 - the confidence level of the intervals.
-        cutpoints, categories, criterion, chance, noloc: for the model-based
-            FOMs, the binning and the fits, as for :func:`fit_study`.
+        margin: a non-inferiority margin d > 0 on the FOM's scale: the mean
+            psi is also tested one-sided against H0: mean psi >= d (the
+            readers better than the reference by d or more) and each
+            modality difference against H0: first - second <= -d.
+        cutpoints, categories, binning, criterion, chance, noloc: for the
+            model-based FOMs, the binning and the fits, as for
+            :func:`fit_study`.
+        localization: model-auc: ``"use"`` fits each table with its
+            localization outcomes, ``"ignore"`` from its ratings alone
+            (None: the library's default, ``"ignore"``); the other
+            model-based FOMs need ``"use"`` (or None).
+        gof_bootstrap, seed: model-based FOMs: parametric bootstrap
+            p-values of each table's goodness of fit, as for
+            :func:`fit_study`.
         threads: threads for the fits of a model-based FOM (None: one per
             core); the results are the same for every number.
         progress: True for a progress bar, or a callable taking (fits done,
             fits known so far).
 
     Returns:
-        The tables, the text report and the JSON document of the analyses.
+        The tables, the text report and the JSON document of the analyses;
+        for a model-based FOM also the fits, the warnings (each also given
+        as a RuntimeWarning) and the empirical counterpart.
 
     Raises:
         VarnelError: bad input, options or design (``status`` 1: a reader
@@ -359,8 +542,11 @@ def compare(data: CaseInput, fom: str, *, reference: Optional[str] = None,
     """
     cases = read_cases(data)
     options = _options.compare_options(
-        fom, target, alpha, reference, _options.binning_options(cutpoints, categories),
-        _options.table_fit_options(criterion, chance, noloc))
+        fom, target, alpha, reference, _options.binning_options(cutpoints, categories, binning),
+        _options.table_fit_options(criterion, chance, noloc), margin, localization,
+        gof_bootstrap, seed)
     with reporter(progress, "fitting") as report:
-        result = _core._compare(cases, options, _options.threads(threads), report)
-    return Comparison(result)
+        result = Comparison(_core._compare(cases, options, _options.threads(threads), report))
+    for message in result.warnings:
+        warnings.warn(message, RuntimeWarning, stacklevel=2)
+    return result
