@@ -91,17 +91,33 @@
 #' model$differences
 study_compare <- function(cases, fom, reference = NULL, alpha = 0.05, threads = NULL,
                           target = NULL, cutpoints = NULL, categories = 10, criterion = 0.001,
-                          chance = NULL, noloc = NULL) {
+                          chance = NULL, noloc = NULL, margin = NULL, localization = NULL,
+                          binning = "study", gof_bootstrap = 0, seed = 1) {
   call <- sys.call()
   options <- compare_options(fom, target, alpha, reference,
-                             binning = binning_options(cutpoints, categories),
+                             binning = binning_options(cutpoints, categories, binning),
                              fit = fit_options(criterion, chance, noloc),
-                             run = run_options(threads))
+                             run = run_options(threads), margin = margin,
+                             localization = localization,
+                             bootstrap = bootstrap_options(gof_bootstrap, seed))
   v <- unwrap(.Call(varnel_study_compare_, case_input(cases), options), call)
+  # The command prints these on standard error.
+  for (message in v$warnings$message) {
+    warning(message, call. = FALSE)
+  }
+  new_compare(v, call)
+}
+
+# The "varnel_compare" object of a binding's list: its tables as data frames,
+# the empirical counterpart the same way.
+new_compare <- function(v, call = NULL) {
   tables <- c("cases", "foms", "modality_means", "tests", "differences", "covariances",
-              "modality_covariances", "reference", "psi", "jackknife")
+              "modality_covariances", "reference", "psi", "jackknife", "fits", "warnings")
   v[tables] <- lapply(v[tables], data_frame)
-  structure(c(list(call = call), v), class = "varnel_compare")
+  if (!is.null(v$empirical)) {
+    v$empirical <- new_compare(v$empirical)
+  }
+  structure(c(if (!is.null(call)) list(call = call), v), class = "varnel_compare")
 }
 
 #' @export

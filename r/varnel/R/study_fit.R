@@ -45,16 +45,19 @@
 #' # The same study with chance localization and three categories.
 #' study_fit(lroc_cases, cutpoints = c(2, 4), chance = 0.1, threads = 2)[1:2, ]
 study_fit <- function(cases, cutpoints = NULL, categories = 10, criterion = 0.001, chance = NULL,
-                      noloc = NULL, threads = NULL) {
+                      noloc = NULL, threads = NULL, binning = "study", gof_bootstrap = 0,
+                      seed = 1) {
   call <- sys.call()
-  options <- list(binning = binning_options(cutpoints, categories),
-                  fit = fit_options(criterion, chance, noloc), run = run_options(threads))
+  options <- c(list(binning = binning_options(cutpoints, categories, binning),
+                    fit = fit_options(criterion, chance, noloc), run = run_options(threads)),
+               bootstrap_options(gof_bootstrap, seed))
   v <- unwrap(.Call(varnel_study_fit_, case_input(cases, several = TRUE), options), call)
   if (v$failed_tables > 0L) {
     warning(v$failed_tables, " of ", v$tables, if (v$tables == 1L) " table" else " tables",
             " could not be fitted (see their status)", call. = FALSE)
   }
-  structure(data_frame(v$results), binning = v$binning, settings = v$settings)
+  structure(data_frame(v$results), binning = v$binning, reader_binnings = v$reader_binnings,
+            settings = v$settings)
 }
 
 # A data frame of a binding's named list of columns of equal length.

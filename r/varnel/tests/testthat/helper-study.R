@@ -86,9 +86,10 @@ expected_jackknife <- function(name) {
   jk
 }
 
-# A text report with its first line ("MRMC comparison of SOURCE") left out:
-# the source is the file's name for the command, "cases" or a path here.
-report_body <- function(text) sub("^[^\n]*\n", "", text)
+# A text report with its lines "MRMC comparison of SOURCE" left out (the
+# report's first, and the empirical counterpart's): the source is the file's
+# name for the command, "cases" or a path here.
+report_body <- function(text) gsub("(^|\n)MRMC comparison of [^\n]*\n", "\\1", text)
 
 expected_text <- function(name) {
   path <- test_path("expected", paste0(name, ".txt"))
