@@ -159,18 +159,6 @@ Expected<mrmc::CompareOptions> compare_options(const cpp11::list& x)
     return o;
 }
 
-power::Plan power_plan(const cpp11::list& x)
-{
-    power::Plan p;
-    p.readers = cpp11::as_cpp<int>(x["readers"]);
-    p.cases = cpp11::as_cpp<int>(x["cases"]);
-    p.modalities = cpp11::as_cpp<int>(x["modalities"]);
-    p.alpha = cpp11::as_cpp<double>(x["alpha"]);
-    if (const double effect = cpp11::as_cpp<double>(x["effect"]); !std::isnan(effect))
-        p.effect = effect;
-    return p;
-}
-
 power::ModalityComponents modality_components(const cpp11::list& x)
 {
     power::ModalityComponents c;

@@ -47,10 +47,6 @@ study::FitStudyOptions fit_study_options(const cpp11::list& x);
 // not read.
 Expected<mrmc::CompareOptions> compare_options(const cpp11::list& x);
 
-// list(readers = integer, cases = integer, modalities = integer (0: the
-// pilot's), alpha = double, effect = double (NA: the pilot's)).
-power::Plan power_plan(const cpp11::list& x);
-
 // list(var, cov1, cov2, cov3, var_tr, modality_means = double vector,
 // pilot_cases = integer).
 power::ModalityComponents modality_components(const cpp11::list& x);
