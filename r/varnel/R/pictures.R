@@ -30,14 +30,15 @@ plot.varnel_compare <- function(x, target = NULL, col = NULL, ...) {
   # Left: the FOMs, one row per reader and modality, then the averages.
   rows <- data.frame(label = paste(foms$reader, foms$modality), estimate = foms$fom,
                      lower = foms$lower, upper = foms$upper,
-                     colour = col[match(foms$modality, modalities)], stringsAsFactors = FALSE)
+                     colour = col[match(foms$modality, modalities)], mean = FALSE,
+                     stringsAsFactors = FALSE)
   means <- x$modality_means[x$modality_means$target == target &
                               x$modality_means$analysis == "random_readers_random_cases", ]
   if (nrow(means) > 0L) {
     rows <- rbind(rows, data.frame(label = paste("Mean", means$modality), estimate = means$estimate,
                                    lower = means$lower, upper = means$upper,
                                    colour = col[match(means$modality, modalities)],
-                                   stringsAsFactors = FALSE))
+                                   mean = TRUE, stringsAsFactors = FALSE))
   }
   ref <- x$reference[x$reference$target == target &
                        x$reference$analysis == "random_readers_random_cases", ]
@@ -45,7 +46,7 @@ plot.varnel_compare <- function(x, target = NULL, col = NULL, ...) {
     rows <- rbind(rows, data.frame(label = paste("Mean", ref$modality), estimate = ref$readers_mean,
                                    lower = ref$readers_mean_lower, upper = ref$readers_mean_upper,
                                    colour = col[match(ref$modality, modalities)],
-                                   stringsAsFactors = FALSE))
+                                   mean = TRUE, stringsAsFactors = FALSE))
   }
   # Right: psi against the reference, or the modality differences.
   right <- NULL
@@ -53,10 +54,11 @@ plot.varnel_compare <- function(x, target = NULL, col = NULL, ...) {
     psi <- x$psi[x$psi$target == target, ]
     right <- data.frame(label = paste(psi$reader, psi$modality), estimate = psi$psi,
                         lower = psi$lower, upper = psi$upper,
-                        colour = col[match(psi$modality, modalities)], stringsAsFactors = FALSE)
+                        colour = col[match(psi$modality, modalities)], mean = FALSE,
+                        stringsAsFactors = FALSE)
     right <- rbind(right, data.frame(label = paste("Mean psi", ref$modality),
                                      estimate = ref$estimate, lower = ref$lower, upper = ref$upper,
-                                     colour = col[match(ref$modality, modalities)],
+                                     colour = col[match(ref$modality, modalities)], mean = TRUE,
                                      stringsAsFactors = FALSE))
     right_title <- paste("psi against", ref$reference[1L])
   } else {
@@ -64,7 +66,7 @@ plot.varnel_compare <- function(x, target = NULL, col = NULL, ...) {
                          x$differences$analysis == "random_readers_random_cases", ]
     if (nrow(d) > 0L) {
       right <- data.frame(label = paste(d$first, "-", d$second), estimate = d$estimate,
-                          lower = d$lower, upper = d$upper, colour = "black",
+                          lower = d$lower, upper = d$upper, colour = "black", mean = TRUE,
                           stringsAsFactors = FALSE)
       right_title <- "Modality differences"
     }
@@ -82,7 +84,7 @@ plot.varnel_compare <- function(x, target = NULL, col = NULL, ...) {
 }
 
 # One panel of a forest plot: a row per estimate with its interval, the
-# first at the top; a dotted line at `zero` and a dashed one at `margin`.
+# first at the top, averages as diamonds; a dotted line at `zero` and a dashed one at `margin`.
 forest_panel <- function(rows, main, xlab, zero, margin, ...) {
   n <- nrow(rows)
   y <- rev(seq_len(n))
@@ -96,8 +98,7 @@ forest_panel <- function(rows, main, xlab, zero, margin, ...) {
   if (!is.na(zero)) graphics::abline(v = zero, lty = 3)
   if (!is.null(margin)) graphics::abline(v = margin, lty = 2)
   graphics::segments(rows$lower, y, rows$upper, y, col = rows$colour)
-  graphics::points(rows$estimate, y, pch = ifelse(startsWith(rows$label, "Mean"), 18, 16),
-                   col = rows$colour)
+  graphics::points(rows$estimate, y, pch = ifelse(rows$mean, 18, 16), col = rows$colour)
 }
 
 #' Plot power against cases

@@ -3,7 +3,8 @@
 #' The power of each significance test [study_compare()] makes, for a
 #' planned number of readers and cases, from a pilot study (its per-case
 #' ratings, analysed as [study_compare()] analyses them, as
-#' `varnel-study power` does) or the variance components of one (Hillis, Obuchowski and Berbaum 2011, Academic Radiology
+#' `varnel-study power` does) or the variance components of one
+#' (Hillis, Obuchowski and Berbaum 2011, Academic Radiology
 #' 18:129-142); or, given a target `power`, the smallest number of cases that
 #' reaches it.  The planned study keeps the pilot's ratio of target to normal
 #' cases, so the parts that come from case sampling scale by K*/K.  The
@@ -156,7 +157,8 @@ study_power <- function(components, readers, cases = NULL, power = NULL, effect 
   }
   plan <- list(readers = readers, cases = cases,
                modalities = if (is.null(modalities)) 0L else whole_number(modalities, "modalities"),
-               alpha = as.double(alpha), effect = if (is.null(effect)) NA_real_ else as.double(effect),
+               alpha = as.double(alpha),
+               effect = if (is.null(effect)) NA_real_ else as.double(effect),
                target_power = target_power, max_cases = whole_number(max_cases, "max_cases"),
                reference_modality = if (is.null(modality)) "" else enc2utf8(modality))
   if (is.data.frame(components) || (is.character(components) && !is.object(components))) {

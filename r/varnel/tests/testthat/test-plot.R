@@ -33,8 +33,9 @@ test_that("plot draws both panels and returns the fit", {
 
 test_that("a comparison's pictures: the forest plot and the library's SVG files", {
   cmp <- study_compare(lroc_cases, fom = "wilcoxon", reference = "R01", margin = 0.05)
-  expect_identical(names(cmp$pictures), c("forest_target1.svg", "operating_points_target1_01_M1.svg",
-                                          "operating_points_target1_02_M2.svg"))
+  expect_identical(names(cmp$pictures),
+                   c("forest_target1.svg", "operating_points_target1_01_M1.svg",
+                     "operating_points_target1_02_M2.svg"))
   for (svg in cmp$pictures) {
     expect_match(svg, "^<\\?xml[^\n]*\n<svg .*</svg>\n$")
     expect_identical(lengths(regmatches(svg, gregexpr("<text", svg))),
