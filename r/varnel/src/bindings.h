@@ -27,12 +27,14 @@ cpp11::writable::list lroc_fit_binding(const cpp11::list& study, double criterio
 // command prints.
 cpp11::writable::list study_bin_binding(const cpp11::list& cases, const cpp11::list& options);
 
-// The fit command's results table and what the fits used (binning,
-// settings).  `input`: list(paths = ...) for a CSV file or rating data files
+// The fit command's results table and what the fits used (binning, or each
+// reader's, and settings).  `input`: list(paths = ...) for a CSV file or rating data files
 // as the command reads them, or a per-case study.
 cpp11::writable::list study_fit_binding(const cpp11::list& input, const cpp11::list& options);
 
-// The compare command's analyses as tables, and its text report.
+// The compare command's analyses as tables (for model-based FOMs also the
+// fits of the tables, the warnings and the empirical counterpart, converted
+// alike), its pictures and its text report.
 cpp11::writable::list study_compare_binding(const cpp11::list& cases, const cpp11::list& options);
 
 // Power and sample size (power::power): `plan` the R list of the plan
