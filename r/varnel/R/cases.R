@@ -1,10 +1,13 @@
 #' Per-case ratings of a reader study
 #'
-#' The whole-study functions [study_bin()], [study_fit()] and
-#' [study_compare()] take the ratings of a reader study as a data frame, one
+#' The whole-study functions [study_bin()], [study_fit()],
+#' [study_compare()] and [study_power()] take the ratings of a reader study as a data frame, one
 #' row per reader, modality and case, or as the name of a CSV file with the
 #' same columns (the input of the command `varnel-study`; see the project's
-#' README).  Columns are found by name, in any order; others are ignored.
+#' README).  Columns are found by name, in any order, as the CSV reader
+#' finds them: without regard to the case of their ASCII letters and to
+#' blanks around them (`"Reader"`, `" TRUTH "`); two columns with one name so
+#' are refused; others are ignored.
 #' \describe{
 #'   \item{`reader`, `modality`, `case`}{identifiers: character, factor or
 #'     numbers (whole numbers are written without exponent); not missing and
@@ -12,11 +15,12 @@
 #'     they first appear.}
 #'   \item{`truth`}{0 for a case without a target, 1 to 15 for a target of
 #'     that class (a case has one truth in all its rows): whole numbers,
-#'     texts `"0"` to `"15"`, or `TRUE`/`FALSE` (1/0).}
+#'     texts `"0"` to `"15"` (also `"2.0"`), or `TRUE`/`FALSE` (1/0).}
 #'   \item{`rating`}{a finite number, higher meaning more confident that a
 #'     target is present (numbers, or texts the CSV reader reads as numbers).}
 #'   \item{`localized`}{optional: for a target case 1 or `TRUE` (the mark is
-#'     on the target), 0 or `FALSE` (elsewhere), `NA` where no localization
+#'     on the target), 0 or `FALSE` (elsewhere; also the texts `"1.0"`,
+#'     `"0.0"`, `"TRUE"`, `"false"`), `NA` (or the text `"NA"`) where no localization
 #'     was recorded; always `NA` for a case without a target.  Without the
 #'     column the study is ROC data.}
 #' }
@@ -64,11 +68,18 @@ case_columns <- function(df, source) {
   bad <- function(message) {
     stop(new_varnel_error("bad_input", 0L, paste0(source, ": ", message)))
   }
+  # Names match as the CSV reader matches them: blanks (spaces, tabs) around
+  # them dropped, ASCII letters in lowercase ("Reader", " TRUTH ").
+  given <- if (is.null(names(df))) character() else names(df)
+  folded <- chartr("ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz",
+                   gsub("^[ \t]+|[ \t]+$", "", given))
   for (name in c(case_columns_needed, "localized")) {
-    if (sum(names(df) == name) > 1L) {
+    if (sum(folded == name) > 1L) {
       bad(paste0("the column \"", name, "\" appears twice"))
     }
   }
+  df <- stats::setNames(as.list(df)[folded %in% c(case_columns_needed, "localized")],
+                        folded[folded %in% c(case_columns_needed, "localized")])
   for (name in case_columns_needed) {
     if (!name %in% names(df)) {
       bad(paste0("no \"", name, "\" column; the data frame needs the columns reader, modality, ",

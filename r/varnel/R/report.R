@@ -5,8 +5,12 @@
 #' data echo, the fit, the parameters with standard errors, areas,
 #' localization, moments, likelihood statistics, the ROC and LROC curves at
 #' 34 false-positive fractions and the standard-error/correlation matrix.
+#' For a comparison from [study_compare()]: the text report of
+#' `varnel-study compare`.  For a result of [study_power()]: the report of
+#' `varnel-study power` as text, CSV or JSON.
 #'
-#' @param x A result: a fit from [lroc_fit()].
+#' @param x A result: a fit from [lroc_fit()], a comparison from
+#'   [study_compare()] or a result of [study_power()].
 #' @param file `NULL`, or the name of a file to write the text to (replaced
 #'   if it exists).
 #' @param ... Ignored.
@@ -25,6 +29,21 @@ report <- function(x, ...) UseMethod("report")
 #' @export
 report.varnel_fit <- function(x, file = NULL, ...) {
   write_report(x$report, file)
+}
+
+#' @rdname report
+#' @export
+report.varnel_compare <- function(x, file = NULL, ...) {
+  write_report(x$text, file)
+}
+
+#' @rdname report
+#' @param format For a power result: `"text"`, `"csv"` or `"json"`, as
+#'   `varnel-study power --format` writes them.
+#' @export
+report.varnel_power <- function(x, file = NULL, format = c("text", "csv", "json"), ...) {
+  format <- match.arg(format)
+  write_report(attr(x, format), file)
 }
 
 write_report <- function(text, file) {

@@ -19,14 +19,21 @@
 #'   16, increasing).
 #' @param categories The number of quantile categories (2 to 17), used when
 #'   there are no cutpoints and more than 17 distinct ratings.
+#' @param binning Whose ratings the categories come from: `"study"` (one set
+#'   for every table, from all ratings) or `"reader"` (each reader's own, from
+#'   that reader's ratings in every modality: for readers on different rating
+#'   scales, e.g. an algorithm's scores and radiologists' ratings); cutpoints
+#'   are the same for every reader either way.
 #' @return An object of class `"varnel_binning"`, a list with
 #'   \item{categories}{a data frame, one row per category: `category`,
 #'     `label` (as the data files show it), `lower` and `upper` (the category
 #'     holds the ratings r with lower < r <= upper) and `ratings` (how many
-#'     ratings of the study fall into it).}
+#'     ratings of the study fall into it); with `binning = "reader"` one set
+#'     per reader, the `reader` first and `ratings` counting that reader's.}
 #'   \item{rule}{how the categories were made: `"cutpoints"`,
 #'     `"distinct_ratings"` or `"quantiles"`; `noloc_group` whether category
-#'     1 is the group of unlocalized target ratings.}
+#'     1 is the group of unlocalized target ratings (with `binning =
+#'     "reader"`, one per reader, named by reader).}
 #'   \item{tables}{a data frame, one row per table (reader by reader, the
 #'     modalities within): `reader`, `modality`, `noloc`, `normal_ratings`
 #'     and `target_ratings` (ratings of cases without and with a target) and
@@ -53,10 +60,13 @@
 #'
 #' # Three categories from cutpoints.
 #' study_bin(lroc_cases, cutpoints = c(2, 4))$tables
-study_bin <- function(cases, cutpoints = NULL, categories = 10) {
+#'
+#' # Each reader's own categories.
+#' study_bin(lroc_cases, binning = "reader")$categories[1:8, ]
+study_bin <- function(cases, cutpoints = NULL, categories = 10, binning = "study") {
   call <- sys.call()
-  v <- unwrap(.Call(varnel_study_bin_, case_input(cases), binning_options(cutpoints, categories)),
-              call)
+  v <- unwrap(.Call(varnel_study_bin_, case_input(cases),
+                    binning_options(cutpoints, categories, binning)), call)
   studies <- lapply(v$tables, new_study)
   files <- v$file_names
   images <- function(s, columns) as.integer(sum(s$incorrect[, columns], s$correct[, columns]))
@@ -72,22 +82,32 @@ study_bin <- function(cases, cutpoints = NULL, categories = 10) {
   # The tables are reader-major over the study's readers and modalities.
   matrix_of <- matrix(studies, nrow = length(v$readers), byrow = TRUE,
                       dimnames = list(reader = v$readers, modality = v$modalities))
-  b <- v$binning
-  k <- length(b$labels)
-  counts <- Reduce(`+`, lapply(studies, function(s) rowSums(s$incorrect) + rowSums(s$correct)))
-  categories_frame <- data.frame(
-    category = seq_len(k),
-    label = b$labels,
-    lower = c(-Inf, b$upper),
-    upper = c(b$upper, Inf),
-    ratings = as.integer(unname(counts)),
-    stringsAsFactors = FALSE
-  )
+  # The categories and the ratings in each, of the study or of each reader.
+  category_frame <- function(b, tables) {
+    counts <- Reduce(`+`, lapply(tables, function(s) rowSums(s$incorrect) + rowSums(s$correct)))
+    data.frame(category = seq_along(b$labels), label = b$labels, lower = c(-Inf, b$upper),
+               upper = c(b$upper, Inf), ratings = as.integer(unname(counts)),
+               stringsAsFactors = FALSE)
+  }
+  if (is.null(v$reader_binnings)) {
+    b <- v$binning
+    categories_frame <- category_frame(b, studies)
+  } else {
+    per_reader <- lapply(v$readers, function(r) {
+      cbind(reader = r, category_frame(v$reader_binnings[[r]], matrix_of[r, ]),
+            stringsAsFactors = FALSE)
+    })
+    categories_frame <- do.call(rbind, per_reader)
+    rownames(categories_frame) <- NULL
+    b <- v$reader_binnings[[1L]]
+  }
   structure(list(
     call = call,
     categories = categories_frame,
-    rule = b$rule,
-    noloc_group = b$noloc_group,
+    rule = if (is.null(v$reader_binnings)) b$rule
+           else vapply(v$reader_binnings, function(x) x$rule, ""),
+    noloc_group = if (is.null(v$reader_binnings)) b$noloc_group
+                  else vapply(v$reader_binnings, function(x) x$noloc_group, NA),
     tables = tables,
     studies = matrix_of,
     data_files = stats::setNames(v$data_files, files),

@@ -1,14 +1,18 @@
-#' Power and sample size of a reader study from variance components
+#' Power and sample size of a reader study from a pilot or variance components
 #'
 #' The power of each significance test [study_compare()] makes, for a
-#' planned number of readers and cases, from the variance components of a
-#' pilot study (Hillis, Obuchowski and Berbaum 2011, Academic Radiology
+#' planned number of readers and cases, from a pilot study (its per-case
+#' ratings, analysed as [study_compare()] analyses them, as
+#' `varnel-study power` does) or the variance components of one
+#' (Hillis, Obuchowski and Berbaum 2011, Academic Radiology
 #' 18:129-142); or, given a target `power`, the smallest number of cases that
 #' reaches it.  The planned study keeps the pilot's ratio of target to normal
 #' cases, so the parts that come from case sampling scale by K*/K.  The
 #' effect is the difference to detect (with three or more modalities, two of
 #' them apart by it and the others half-way), by default the pilot's.
 #' Noncentral F and chi-square distributions come from Boost.Math.
+#' A pilot's components are those of its modality comparison, or with a
+#' `reference` reader those of psi of the other readers against it.
 #'
 #' The prediction rests on the components: checked by simulation (the
 #' project's README, `power_check`), the predicted power of 10 readers x 200
@@ -25,8 +29,10 @@
 #' but Hillis's degrees of freedom shrink): `monotone` is `FALSE` and `note`
 #' says where the power was seen to fall.
 #'
-#' @param components The variance components, a list (or named numeric
-#'   vector).  For a comparison of modalities (Obuchowski-Rockette): `var`,
+#' @param components A pilot study: a data frame or the name of a CSV file
+#'   of per-case ratings (see [varnel_cases]), with `fom` and the other
+#'   arguments of [study_compare()]; or the variance components, a list (or
+#'   named numeric vector).  For a comparison of modalities (Obuchowski-Rockette): `var`,
 #'   `cov1`, `cov2`, `cov3` (the covariances of the FOM errors: same reader
 #'   and modality; same reader, different modalities; different readers,
 #'   same modality; different readers and modalities), `var_tr` (the
@@ -50,6 +56,18 @@
 #' @param modalities `NULL` (the pilot's number of modality means, or 2), or
 #'   the number of modalities compared.
 #' @param max_cases The largest number of cases the search tries.
+#' @param fom A pilot's figure of merit, as for [study_compare()].
+#' @param reference `NULL`, or the reference reader: of a pilot, the reader
+#'   the other readers are compared with (the components are then those of
+#'   psi); with components of a reference reader, its name for the report.
+#' @param modality With `reference` and a pilot of several modalities: the
+#'   modality whose reference analysis gives the components.
+#' @param target The pilot's target class (needed when it has several).
+#' @param cutpoints,categories,binning,criterion,chance,noloc,localization
+#'   The binning and fits of a pilot's model-based FOM, as for
+#'   [study_compare()].
+#' @param threads `NULL` (one per core) or the number of threads of a
+#'   pilot's fits.
 #' @return A data frame, one row per analysis (`"random_readers_random_cases"`,
 #'   `"fixed_readers_random_cases"`, `"random_readers_fixed_cases"`, or for a
 #'   reference reader `"reference_random_readers_random_cases"`,
@@ -63,9 +81,23 @@
 #'   `denominator` and `reason` (empty, or why there is no number, e.g. a
 #'   zero denominator; the numbers are then NaN).  With `power`, the
 #'   figures are those at the cases found (at `max_cases` when not reached).
+#'
+#'   The data frame has class `"varnel_power"`: `print` shows the report of
+#'   `varnel-study power` (the pilot, the components, the effect and the
+#'   tables, with a note on what the powers rest on), [report()] gives it as
+#'   text, CSV or JSON, `plot` draws power against cases and [write_svg()]
+#'   writes the library's picture.  Attributes: `components` (those used,
+#'   named as this function takes them), `comparison` (`"modalities"` or
+#'   `"reference"`), `pilot` (`source`, `fom`, `target_class`,
+#'   `pilot_readers`, `pilot_modalities`, `pilot_normal_cases`,
+#'   `pilot_target_cases`, `reference_reader`, `reference_modality`),
+#'   `modalities`, `alpha`, `effect`, `effect_from_pilot`, `text`, `csv`,
+#'   `json` and `pictures` (SVG per analysis).  A subset (`x[i, j]`) is a
+#'   plain data frame.
 #' @section Errors: Bad components (negative or infinite values, a
 #'   covariance larger than the variance, K* < 2), a bad plan or no effect
-#'   stop with a [`"varnel_error"`][varnel_error].
+#'   stop with a [`"varnel_error"`][varnel_error]; so do a pilot's faults,
+#'   as for [study_compare()].
 #' @export
 #' @examples
 #' # The Van Dyke study's components for the empirical AUC (5 readers,
@@ -79,10 +111,19 @@
 #' # The power of 5 to 15 readers with 100 or 200 cases.
 #' p <- study_power(vandyke, readers = c(5, 10, 15), cases = c(100, 200), effect = 0.0438)
 #' p[p$analysis == "random_readers_random_cases", c("readers", "cases", "power")]
+#'
+#' # From the pilot itself: its jackknife gives the components.
+#' pilot <- study_power(system.file("extdata", "vandyke_cases.csv", package = "varnel"),
+#'                      fom = "wilcoxon", readers = 10, power = 0.8, effect = 0.0438)
+#' pilot
+#' attr(pilot, "components")
+#' plot(pilot)
 study_power <- function(components, readers, cases = NULL, power = NULL, effect = NULL,
-                        alpha = 0.05, modalities = NULL, max_cases = 100000) {
+                        alpha = 0.05, modalities = NULL, max_cases = 100000, fom = NULL,
+                        reference = NULL, modality = NULL, target = NULL, cutpoints = NULL,
+                        categories = 10, criterion = 0.001, chance = NULL, noloc = NULL,
+                        localization = NULL, binning = "study", threads = NULL) {
   call <- sys.call()
-  comp <- power_components(components)
   whole_numbers <- function(x, name) {
     if (!is.numeric(x) || length(x) == 0L || !all(is.finite(x)) || any(x != round(x))) {
       stop("'", name, "' must be whole numbers", call. = FALSE)
@@ -101,7 +142,7 @@ study_power <- function(components, readers, cases = NULL, power = NULL, effect 
     if (!is.numeric(power) || length(power) != 1L || is.na(power)) {
       stop("'power' must be NULL or one number", call. = FALSE)
     }
-    cases <- 2L
+    cases <- integer()
     target_power <- as.double(power)
   }
   if (!is.null(effect) && (!is.numeric(effect) || length(effect) != 1L || is.na(effect))) {
@@ -110,12 +151,80 @@ study_power <- function(components, readers, cases = NULL, power = NULL, effect 
   if (!is.numeric(alpha) || length(alpha) != 1L) {
     stop("'alpha' must be one number", call. = FALSE)
   }
-  plan <- list(readers = 2L, cases = 2L,
+  if (!is.null(modality) && (!is.character(modality) || length(modality) != 1L ||
+                             is.na(modality))) {
+    stop("'modality' must be NULL or one modality's name", call. = FALSE)
+  }
+  plan <- list(readers = readers, cases = cases,
                modalities = if (is.null(modalities)) 0L else whole_number(modalities, "modalities"),
-               alpha = as.double(alpha), effect = if (is.null(effect)) NA_real_ else as.double(effect))
-  v <- unwrap(.Call(varnel_study_power_, comp, plan, readers, cases, target_power,
-                    whole_number(max_cases, "max_cases")), call)
-  data_frame(v)
+               alpha = as.double(alpha),
+               effect = if (is.null(effect)) NA_real_ else as.double(effect),
+               target_power = target_power, max_cases = whole_number(max_cases, "max_cases"),
+               reference_modality = if (is.null(modality)) "" else enc2utf8(modality))
+  if (is.data.frame(components) || (is.character(components) && !is.object(components))) {
+    # A pilot study, analysed as study_compare() analyses it.
+    if (is.null(fom)) {
+      stop("'fom': name the figure of merit of the pilot", call. = FALSE)
+    }
+    options <- compare_options(fom, target, alpha, reference,
+                               binning = binning_options(cutpoints, categories, binning),
+                               fit = fit_options(criterion, chance, noloc),
+                               run = run_options(threads), localization = localization)
+    v <- unwrap(.Call(varnel_study_power_pilot_, case_input(components), options, plan), call)
+  } else {
+    pilot_only <- c(fom = !is.null(fom), modality = !is.null(modality),
+                    target = !is.null(target), cutpoints = !is.null(cutpoints),
+                    categories = !missing(categories), criterion = !missing(criterion),
+                    chance = !is.null(chance), noloc = !is.null(noloc),
+                    localization = !is.null(localization), binning = !missing(binning),
+                    threads = !is.null(threads))
+    if (any(pilot_only)) {
+      stop("'", names(pilot_only)[pilot_only][1L], "' goes with a pilot study, not with ",
+           "variance components", call. = FALSE)
+    }
+    comp <- power_components(components)
+    if (!is.null(reference)) {
+      if (comp$kind != "reference") {
+        stop("'reference' goes with the components of a reference reader (var_r)", call. = FALSE)
+      }
+      reference <- compare_options("wilcoxon", NULL, alpha, reference)$reference
+    }
+    v <- unwrap(.Call(varnel_study_power_, comp, c(plan, list(reference = reference))), call)
+  }
+  new_power(v, call)
+}
+
+# A "varnel_power" data frame of a binding's result: the table, with what
+# the planning used and its reports as attributes.
+new_power <- function(v, call) {
+  structure(data_frame(v$table), class = c("varnel_power", "data.frame"), call = call,
+            comparison = v$comparison, components = v$components,
+            pilot = v[c("source", "fom", "target_class", "pilot_readers", "pilot_modalities",
+                        "pilot_normal_cases", "pilot_target_cases", "reference_reader",
+                        "reference_modality")],
+            modalities = v$modalities, alpha = v$alpha, effect = v$effect,
+            effect_from_pilot = v$effect_from_pilot, text = v$text, csv = v$csv, json = v$json,
+            pictures = v$pictures)
+}
+
+#' @export
+print.varnel_power <- function(x, ...) {
+  cat(attr(x, "text"))
+  invisible(x)
+}
+
+# Subsets give a plain data frame: the reports describe the whole result.
+#' @export
+`[.varnel_power` <- function(x, ...) {
+  y <- NextMethod()
+  if (is.data.frame(y)) plain_frame(y) else y
+}
+
+#' @export
+as.data.frame.varnel_power <- function(x, ...) plain_frame(x)
+
+plain_frame <- function(x) {
+  structure(unclass(x)[names(x)], class = "data.frame", row.names = .set_row_names(nrow(x)))
 }
 
 # The components as the binding takes them, with their kind: "modality"

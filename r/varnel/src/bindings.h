@@ -27,22 +27,26 @@ cpp11::writable::list lroc_fit_binding(const cpp11::list& study, double criterio
 // command prints.
 cpp11::writable::list study_bin_binding(const cpp11::list& cases, const cpp11::list& options);
 
-// The fit command's results table and what the fits used (binning,
-// settings).  `input`: list(paths = ...) for a CSV file or rating data files
+// The fit command's results table and what the fits used (binning, or each
+// reader's, and settings).  `input`: list(paths = ...) for a CSV file or rating data files
 // as the command reads them, or a per-case study.
 cpp11::writable::list study_fit_binding(const cpp11::list& input, const cpp11::list& options);
 
-// The compare command's analyses as tables, and its text report.
+// The compare command's analyses as tables (for model-based FOMs also the
+// fits of the tables, the warnings and the empirical counterpart, converted
+// alike), its pictures and its text report.
 cpp11::writable::list study_compare_binding(const cpp11::list& cases, const cpp11::list& options);
 
-// Power from variance components: `components` with kind "modality" or
-// "reference"; `plan` the plan's other values.  target_power NaN: the power
-// of every analysis for each number of readers and cases; else for each
-// number of readers the smallest number of cases (up to max_cases) that
-// reaches it.
-cpp11::writable::list study_power_binding(const cpp11::list& components, const cpp11::list& plan,
-                                          const cpp11::integers& readers,
-                                          const cpp11::integers& cases, double target_power,
-                                          int max_cases);
+// Power and sample size (power::power): `plan` the R list of the plan
+// (power_options in power_bindings.cpp) with `reference` (the name of the
+// reference reader, or NULL).  From variance components: `components` with
+// kind "modality" or "reference"; from a pilot: a per-case study and the
+// compare options (study_options.h).  The result: the table of powers, or
+// of the smallest numbers of cases, the components used, the pilot's
+// description and the reports (text, CSV, JSON, SVG per analysis).
+cpp11::writable::list study_power_binding(const cpp11::list& components, const cpp11::list& plan);
+cpp11::writable::list study_power_pilot_binding(const cpp11::list& cases,
+                                                const cpp11::list& compare,
+                                                const cpp11::list& plan);
 
 }  // namespace varnel::r

@@ -42,14 +42,18 @@ extern "C" SEXP varnel_study_compare_(SEXP cases, SEXP options)
     END_CPP11
 }
 
-extern "C" SEXP varnel_study_power_(SEXP components, SEXP plan, SEXP readers, SEXP cases,
-                                    SEXP target_power, SEXP max_cases)
+extern "C" SEXP varnel_study_power_(SEXP components, SEXP plan)
 {
     BEGIN_CPP11
-    return varnel::r::study_power_binding(cpp11::list(components), cpp11::list(plan),
-                                          cpp11::integers(readers), cpp11::integers(cases),
-                                          cpp11::as_cpp<double>(target_power),
-                                          cpp11::as_cpp<int>(max_cases));
+    return varnel::r::study_power_binding(cpp11::list(components), cpp11::list(plan));
+    END_CPP11
+}
+
+extern "C" SEXP varnel_study_power_pilot_(SEXP cases, SEXP compare, SEXP plan)
+{
+    BEGIN_CPP11
+    return varnel::r::study_power_pilot_binding(cpp11::list(cases), cpp11::list(compare),
+                                                cpp11::list(plan));
     END_CPP11
 }
 
@@ -69,7 +73,8 @@ const R_CallMethodDef call_entries[] = {
     {"varnel_study_bin_", entry(&varnel_study_bin_), 2},
     {"varnel_study_fit_", entry(&varnel_study_fit_), 2},
     {"varnel_study_compare_", entry(&varnel_study_compare_), 2},
-    {"varnel_study_power_", entry(&varnel_study_power_), 6},
+    {"varnel_study_power_", entry(&varnel_study_power_), 2},
+    {"varnel_study_power_pilot_", entry(&varnel_study_power_pilot_), 3},
     {nullptr, nullptr, 0},
 };
 

@@ -41,6 +41,23 @@ cpp11::writable::list binning_to_r(const study::Binning& b)
     });
 }
 
+// Binnings one per reader (scope reader) as a list named by reader; NULL
+// when there are none.
+SEXP named_binnings(const std::vector<study::Binning>& binnings,
+                    const std::vector<std::string>& readers)
+{
+    if (binnings.empty())
+        return R_NilValue;
+    cpp11::writable::list out(static_cast<R_xlen_t>(binnings.size()));
+    cpp11::writable::strings names(static_cast<R_xlen_t>(binnings.size()));
+    for (std::size_t i = 0; i < binnings.size(); ++i) {
+        out[static_cast<R_xlen_t>(i)] = binning_to_r(binnings[i]);
+        names[static_cast<R_xlen_t>(i)] = i < readers.size() ? readers[i] : std::string();
+    }
+    out.names() = names;
+    return out;
+}
+
 cpp11::writable::list fit_settings_to_r(const FitSettings& s, int target_classes)
 {
     return cpp11::writable::list({
@@ -91,12 +108,28 @@ cpp11::writable::list results_frame(const study::FitStudyResult& result)
              {"deviance_ratings", Kind::number},
              {"pearson", Kind::number},
              {"pearson_ratings", Kind::number},
-             {"status", Kind::text}});
+             {"status", Kind::text},
+             {"cells", Kind::integer},
+             {"df", Kind::integer},
+             {"p_pearson", Kind::number},
+             {"p_deviance", Kind::number},
+             {"cells_ratings", Kind::integer},
+             {"df_ratings", Kind::integer},
+             {"p_pearson_ratings", Kind::number},
+             {"p_deviance_ratings", Kind::number},
+             {"bootstrap_replicates", Kind::integer},
+             {"bootstrap_failed", Kind::integer},
+             {"bootstrap_p_pearson", Kind::number},
+             {"bootstrap_p_deviance", Kind::number}});
     for (std::size_t i = 0; i < result.input.tables.size(); ++i) {
         const study::Table& table = result.input.tables[i];
         const study::TableResult& r = result.results[i];
         const bool ok = r.status.empty();
         const LikelihoodStatistics& l = r.likelihood;
+        const ChiSquareTests& x = r.chi_square;
+        // The bootstrap's columns are NA without one, as the CSV leaves them empty.
+        const bool boot = ok && r.bootstrap_replicates > 0;
+        const auto count = [&](bool give, int v) { return give ? Integer{v} : Integer::na(); };
         for (const study::TargetResult& t : r.targets) {
             const auto adjusted = [&](double v) { return ok && !std::isnan(v) ? v : NA_REAL; };
             f.row(table.reader, table.modality, t.target, static_cast<double>(t.normal_cases),
@@ -110,7 +143,13 @@ cpp11::writable::list results_frame(const study::FitStudyResult& result)
                   given(ok, t.dloc), given(ok, t.se_dloc), given(ok, t.pcl), given(ok, t.se_pcl),
                   given(ok, l.log_likelihood), given(ok, l.log_likelihood_ratings),
                   given(ok, l.deviance), given(ok, l.deviance_ratings), given(ok, l.pearson),
-                  given(ok, l.pearson_ratings), r.status);
+                  given(ok, l.pearson_ratings), r.status, count(ok, x.cells), count(ok, x.df),
+                  adjusted(x.p_pearson), adjusted(x.p_deviance), count(ok, x.cells_ratings),
+                  count(ok, x.df_ratings), adjusted(x.p_pearson_ratings),
+                  adjusted(x.p_deviance_ratings), count(boot, r.bootstrap_replicates),
+                  count(boot, r.bootstrap_failed),
+                  boot ? adjusted(r.bootstrap_p_pearson) : NA_REAL,
+                  boot ? adjusted(r.bootstrap_p_deviance) : NA_REAL);
         }
     }
     // The columns must be the command's, in its order.
@@ -134,7 +173,10 @@ struct CompareFrames {
     Frame foms{{{"target", Kind::integer},
                 {"reader", Kind::text},
                 {"modality", Kind::text},
-                {"fom", Kind::number}}};
+                {"fom", Kind::number},
+                {"std_error", Kind::number},
+                {"lower", Kind::number},
+                {"upper", Kind::number}}};
     Frame jackknife{{{"target", Kind::integer},
                      {"reader", Kind::text},
                      {"modality", Kind::text},
@@ -174,7 +216,14 @@ struct CompareFrames {
                        {"t", Kind::number},
                        {"p", Kind::number},
                        {"lower", Kind::number},
-                       {"upper", Kind::number}}};
+                       {"upper", Kind::number},
+                       {"p_holm", Kind::number},
+                       {"ni_bound", Kind::number},
+                       {"ni_t", Kind::number},
+                       {"ni_p", Kind::number},
+                       {"ni_confidence_bound", Kind::number},
+                       {"ni_rejected", Kind::logical},
+                       {"ni_p_holm", Kind::number}}};
     Frame modality_means{{{"target", Kind::integer},
                           {"analysis", Kind::text},
                           {"modality", Kind::text},
@@ -200,13 +249,87 @@ struct CompareFrames {
                      {"ms_r", Kind::number},
                      {"var", Kind::number},
                      {"cov2", Kind::number},
-                     {"ms_den", Kind::number}}};
+                     {"ms_den", Kind::number},
+                     {"reference_std_error", Kind::number},
+                     {"reference_lower", Kind::number},
+                     {"reference_upper", Kind::number},
+                     {"readers_mean_std_error", Kind::number},
+                     {"readers_mean_df", Kind::number},
+                     {"readers_mean_lower", Kind::number},
+                     {"readers_mean_upper", Kind::number},
+                     {"ni_bound", Kind::number},
+                     {"ni_t", Kind::number},
+                     {"ni_p", Kind::number},
+                     {"ni_confidence_bound", Kind::number},
+                     {"ni_rejected", Kind::logical}}};
     Frame psi{{{"target", Kind::integer},
                {"modality", Kind::text},
                {"reader", Kind::text},
                {"fom", Kind::number},
-               {"psi", Kind::number}}};
+               {"psi", Kind::number},
+               {"std_error", Kind::number},
+               {"df", Kind::number},
+               {"t", Kind::number},
+               {"p", Kind::number},
+               {"p_holm", Kind::number},
+               {"lower", Kind::number},
+               {"upper", Kind::number}}};
+    // Model-based FOMs: the fit of every table, and the warnings.
+    Frame fits{{{"target", Kind::integer},
+                {"reader", Kind::text},
+                {"modality", Kind::text},
+                {"categories", Kind::integer},
+                {"noloc", Kind::integer},
+                {"attempts", Kind::integer},
+                {"degenerate", Kind::logical},
+                {"degenerate_category", Kind::integer},
+                {"log_likelihood", Kind::number},
+                {"pearson", Kind::number},
+                {"deviance", Kind::number},
+                {"cells", Kind::integer},
+                {"df", Kind::integer},
+                {"p_pearson", Kind::number},
+                {"p_deviance", Kind::number},
+                {"bootstrap_replicates", Kind::integer},
+                {"bootstrap_failed", Kind::integer},
+                {"bootstrap_p_pearson", Kind::number},
+                {"bootstrap_p_deviance", Kind::number},
+                {"fit_rejected", Kind::logical},
+                {"refits", Kind::integer},
+                {"retried_refits", Kind::integer},
+                {"degenerate_refits", Kind::integer},
+                {"observed_fpf", Kind::number},
+                {"observed_tpf", Kind::number},
+                {"unmarked_share", Kind::number},
+                {"empirical_fom", Kind::text},
+                {"fom", Kind::number},
+                {"empirical", Kind::number},
+                {"difference", Kind::number},
+                {"se_difference", Kind::number},
+                {"z", Kind::number},
+                {"p", Kind::number},
+                {"disagrees", Kind::logical},
+                {"model_auc", Kind::number},
+                {"empirical_auc", Kind::number},
+                {"model_loc", Kind::number},
+                {"empirical_loc", Kind::number}}};
+    Frame warnings{{{"kind", Kind::text}, {"message", Kind::text}}};
 };
+
+// The non-inferiority test's values, NA without a margin.
+struct NonInferiority {
+    double bound = NA_REAL, t = NA_REAL, p = NA_REAL, confidence_bound = NA_REAL;
+    Logical rejected = Logical::na();
+    double p_holm = NA_REAL;
+};
+
+NonInferiority non_inferiority(const mrmc::Contrast& c)
+{
+    if (!c.non_inferiority)
+        return {};
+    const mrmc::OneSidedTest& n = *c.non_inferiority;
+    return {n.bound, n.t, n.p, n.confidence_bound, Logical::of(n.rejected), n.p_holm};
+}
 
 void add_modality_test(CompareFrames& out, const mrmc::FomMatrix& m, const char* name,
                        const mrmc::ModalityTest& test)
@@ -215,9 +338,11 @@ void add_modality_test(CompareFrames& out, const mrmc::FomMatrix& m, const char*
     out.tests.row(t, name, test.statistic_name, test.statistic, test.ndf, test.ddf, test.p);
     for (const mrmc::ModalityDifference& d : test.differences) {
         const mrmc::Estimate& e = d.contrast.estimate;
+        const NonInferiority n = non_inferiority(d.contrast);
         out.differences.row(t, name, m.modalities[static_cast<std::size_t>(d.first)],
                             m.modalities[static_cast<std::size_t>(d.second)], e.value, e.std_error,
-                            e.df, d.contrast.t, d.contrast.p, e.lower, e.upper);
+                            e.df, d.contrast.t, d.contrast.p, e.lower, e.upper, d.p_holm, n.bound,
+                            n.t, n.p, n.confidence_bound, n.rejected, n.p_holm);
     }
     for (std::size_t i = 0; i < test.means.size(); ++i) {
         const mrmc::Estimate& e = test.means[i];
@@ -233,16 +358,24 @@ void add_reference(CompareFrames& out, const mrmc::FomMatrix& m, const mrmc::Ref
     const std::string& reference = m.readers[static_cast<std::size_t>(a.reference)];
     const auto add = [&](const char* name, const mrmc::Contrast& c) {
         const mrmc::Estimate& e = c.estimate;
+        const mrmc::Estimate& ref = a.reference_estimate;
+        const mrmc::Estimate& mean = a.readers_mean_estimate;
+        const NonInferiority n = non_inferiority(c);
         out.reference.row(t, modality, reference, name, e.value, e.std_error, e.df, c.t, c.p,
                           e.lower, e.upper, static_cast<int>(a.readers.size()), a.reference_fom,
-                          a.readers_mean, a.ms_r, a.var, a.cov2, a.ms_den);
+                          a.readers_mean, a.ms_r, a.var, a.cov2, a.ms_den, ref.std_error,
+                          ref.lower, ref.upper, mean.std_error, mean.df, mean.lower, mean.upper,
+                          n.bound, n.t, n.p, n.confidence_bound, n.rejected);
     };
     add("random_readers_random_cases", a.random_readers_random_cases);
     add("random_readers_fixed_cases", a.random_readers_fixed_cases);
     for (std::size_t j = 0; j < a.readers.size(); ++j) {
         const auto r = static_cast<std::size_t>(a.readers[j]);
+        const mrmc::ReaderDifference& d = a.reader_differences[j];
+        const mrmc::Estimate& e = d.contrast.estimate;
         out.psi.row(t, modality, m.readers[r], m.theta[r][static_cast<std::size_t>(a.modality)],
-                    a.psi[j]);
+                    a.psi[j], e.std_error, e.df, d.contrast.t, d.contrast.p, d.p_holm, e.lower,
+                    e.upper);
     }
 }
 
@@ -253,7 +386,9 @@ void add_class(CompareFrames& out, const mrmc::ClassAnalysis& c)
     out.cases.row(t, static_cast<int>(m.cases.size()), m.normal_cases, m.target_cases);
     for (std::size_t r = 0; r < m.readers.size(); ++r)
         for (std::size_t i = 0; i < m.modalities.size(); ++i) {
-            out.foms.row(t, m.readers[r], m.modalities[i], m.theta[r][i]);
+            const mrmc::Estimate& e = c.fom_estimates[r][i];
+            out.foms.row(t, m.readers[r], m.modalities[i], m.theta[r][i], e.std_error, e.lower,
+                         e.upper);
             for (std::size_t k = 0; k < m.cases.size(); ++k)
                 out.jackknife.row(t, m.readers[r], m.modalities[i], m.cases[k],
                                   m.jackknife[r][i][k]);
@@ -274,13 +409,74 @@ void add_class(CompareFrames& out, const mrmc::ClassAnalysis& c)
         add_reference(out, m, a);
 }
 
+const char* warning_kind(mrmc::WarningKind k)
+{
+    switch (k) {
+    case mrmc::WarningKind::fit_rejected: return "fit_rejected";
+    case mrmc::WarningKind::sparse_binning: return "sparse_binning";
+    case mrmc::WarningKind::degenerate: return "degenerate";
+    case mrmc::WarningKind::extrapolation: return "extrapolation";
+    case mrmc::WarningKind::model_disagrees: return "model_disagrees";
+    case mrmc::WarningKind::marks_not_tied: return "marks_not_tied";
+    case mrmc::WarningKind::unmarked_cases: return "unmarked_cases";
+    }
+    return "unknown";
+}
+
+void add_fits(CompareFrames& out, const mrmc::ClassFits& c)
+{
+    const std::string empirical = c.empirical ? mrmc::fom_name(*c.empirical) : std::string();
+    for (const mrmc::TableFit& f : c.tables) {
+        const LikelihoodStatistics& l = f.likelihood;
+        const ChiSquareTests& x = f.chi_square;
+        const bool boot = f.bootstrap_replicates > 0;
+        out.fits.row(c.target_class, f.reader, f.modality, f.categories, f.noloc, f.attempts,
+                     f.degenerate, f.degenerate ? Integer{f.degenerate_category} : Integer::na(),
+                     l.log_likelihood, l.pearson, l.deviance, x.cells, x.df, x.p_pearson,
+                     x.p_deviance, f.bootstrap_replicates, f.bootstrap_failed,
+                     boot ? f.bootstrap_p_pearson : NA_REAL,
+                     boot ? f.bootstrap_p_deviance : NA_REAL, f.fit_rejected, f.refits,
+                     f.retried_refits, f.degenerate_refits, f.observed_fpf, f.observed_tpf,
+                     f.unmarked_share, empirical, f.fom, f.empirical, f.difference,
+                     f.se_difference, f.z, f.p, f.disagrees, f.model_auc, f.empirical_auc,
+                     f.model_loc, f.empirical_loc);
+    }
+}
+
+// Each reader's categories (binning scope reader), named by reader.
+SEXP reader_binnings_to_r(const mrmc::CompareResult& result)
+{
+    if (result.classes.empty())
+        return R_NilValue;
+    return named_binnings(result.reader_binnings, result.classes.front().matrix.readers);
+}
+
+// The library's pictures as a character vector named by their file names.
+cpp11::writable::strings pictures_to_r(const mrmc::CompareResult& result)
+{
+    const std::vector<mrmc::ComparePicture> pictures = mrmc::compare_pictures(result);
+    cpp11::writable::strings svg(static_cast<R_xlen_t>(pictures.size()));
+    cpp11::writable::strings names(static_cast<R_xlen_t>(pictures.size()));
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        svg[static_cast<R_xlen_t>(i)] = pictures[i].svg;
+        names[static_cast<R_xlen_t>(i)] = pictures[i].file_name;
+    }
+    svg.names() = names;
+    return svg;
+}
+
 // target_classes: the highest of the study (the fit settings have a chance
-// value for each).
+// value for each).  The empirical counterpart of a model-based analysis is
+// converted the same way.
 cpp11::writable::list compare_to_r(const mrmc::CompareResult& result, int target_classes)
 {
     CompareFrames f;
     for (const mrmc::ClassAnalysis& c : result.classes)
         add_class(f, c);
+    for (const mrmc::ClassFits& c : result.fits)
+        add_fits(f, c);
+    for (const mrmc::CompareWarning& w : result.warnings)
+        f.warnings.row(warning_kind(w.kind), w.message);
     return cpp11::writable::list({
         "source"_nm = result.source,
         "fom"_nm = mrmc::fom_name(result.fom),
@@ -295,8 +491,19 @@ cpp11::writable::list compare_to_r(const mrmc::CompareResult& result, int target
         "reference"_nm = f.reference.columns(),
         "psi"_nm = f.psi.columns(),
         "jackknife"_nm = f.jackknife.columns(),
+        "fits"_nm = f.fits.columns(),
+        "warnings"_nm = f.warnings.columns(),
+        "margin"_nm = result.margin ? cpp11::as_sexp(*result.margin) : R_NilValue,
+        "localization"_nm = result.localization
+                                ? cpp11::as_sexp(mrmc::localization_name(*result.localization))
+                                : R_NilValue,
         "binning"_nm = result.binning ? SEXP(binning_to_r(*result.binning)) : R_NilValue,
+        "reader_binnings"_nm = reader_binnings_to_r(result),
         "fit"_nm = result.fit ? SEXP(fit_settings_to_r(*result.fit, target_classes)) : R_NilValue,
+        "empirical"_nm = result.empirical
+                             ? SEXP(compare_to_r(*result.empirical, target_classes))
+                             : R_NilValue,
+        "pictures"_nm = pictures_to_r(result),
         "text"_nm = mrmc::format_text_report(result),
     });
 }
@@ -319,6 +526,7 @@ cpp11::writable::list study_bin_binding(const cpp11::list& cases, const cpp11::l
         "readers"_nm = cpp11::as_sexp(study->readers),
         "modalities"_nm = cpp11::as_sexp(study->modalities),
         "binning"_nm = binning_to_r(b.binning),
+        "reader_binnings"_nm = named_binnings(b.reader_binnings, study->readers),
         "tables"_nm = tables,
         "file_names"_nm = cpp11::as_sexp(b.file_names),
         "data_files"_nm = cpp11::as_sexp(b.data_files),
@@ -351,6 +559,7 @@ cpp11::writable::list study_fit_binding(const cpp11::list& input, const cpp11::l
     return value_result(cpp11::writable::list({
         "results"_nm = results_frame(r),
         "binning"_nm = r.input.binning ? SEXP(binning_to_r(*r.input.binning)) : R_NilValue,
+        "reader_binnings"_nm = named_binnings(r.input.reader_binnings, r.input.readers),
         "settings"_nm = fit_settings_to_r(r.input.settings, r.input.target_classes),
         "failed_tables"_nm = r.failed_tables(),
         "tables"_nm = static_cast<int>(r.results.size()),

@@ -1,6 +1,7 @@
 #include "study_options.h"
 
 #include <cmath>
+#include <cstdint>
 #include <csetjmp>
 #include <optional>
 #include <string>
@@ -71,6 +72,9 @@ study::Column column_of(SEXP x)
     return c;
 }
 
+// A seed: a whole number from 0 to 2^53 as a double (checked on the R side).
+std::uint64_t seed_of(SEXP x) { return static_cast<std::uint64_t>(cpp11::as_cpp<double>(x)); }
+
 }  // namespace
 
 Expected<study::CaseStudy> case_study(const cpp11::list& cases)
@@ -95,6 +99,9 @@ study::BinningOptions binning_options(const cpp11::list& x)
     study::BinningOptions o;
     o.cutpoints = numbers_of(x["cutpoints"]);
     o.categories = cpp11::as_cpp<int>(x["categories"]);
+    // The R side admits "study" and "reader" only.
+    o.scope = text_of(x["scope"]) == "reader" ? study::BinningScope::reader
+                                                : study::BinningScope::study;
     return o;
 }
 
@@ -119,6 +126,8 @@ study::FitStudyOptions fit_study_options(const cpp11::list& x)
     study::FitStudyOptions o;
     o.binning = binning_options(x["binning"]);
     o.fit = table_fit_options(x["fit"]);
+    o.gof_bootstrap = cpp11::as_cpp<int>(x["gof_bootstrap"]);
+    o.seed = seed_of(x["seed"]);
     o.run = run_control(x["run"]);
     return o;
 }
@@ -134,22 +143,20 @@ Expected<mrmc::CompareOptions> compare_options(const cpp11::list& x)
     o.analysis.alpha = cpp11::as_cpp<double>(x["alpha"]);
     if (const SEXP reference = x["reference"]; reference != R_NilValue)
         o.analysis.reference_reader = text_of(reference);
+    if (const SEXP margin = x["margin"]; margin != R_NilValue)
+        o.analysis.margin = cpp11::as_cpp<double>(margin);
+    if (const SEXP localization = x["localization"]; localization != R_NilValue) {
+        Expected<mrmc::LocalizationUse> use = mrmc::parse_localization(text_of(localization));
+        if (!use)
+            return use.error();
+        o.localization = *use;
+    }
+    o.gof_bootstrap = cpp11::as_cpp<int>(x["gof_bootstrap"]);
+    o.seed = seed_of(x["seed"]);
     o.binning = binning_options(x["binning"]);
     o.fit = table_fit_options(x["fit"]);
     o.run = run_control(x["run"]);
     return o;
-}
-
-power::Plan power_plan(const cpp11::list& x)
-{
-    power::Plan p;
-    p.readers = cpp11::as_cpp<int>(x["readers"]);
-    p.cases = cpp11::as_cpp<int>(x["cases"]);
-    p.modalities = cpp11::as_cpp<int>(x["modalities"]);
-    p.alpha = cpp11::as_cpp<double>(x["alpha"]);
-    if (const double effect = cpp11::as_cpp<double>(x["effect"]); !std::isnan(effect))
-        p.effect = effect;
-    return p;
 }
 
 power::ModalityComponents modality_components(const cpp11::list& x)

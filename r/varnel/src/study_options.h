@@ -25,7 +25,8 @@ namespace varnel::r {
 // logical vectors).
 Expected<study::CaseStudy> case_study(const cpp11::list& cases);
 
-// list(cutpoints = double vector (empty: none), categories = integer).
+// list(cutpoints = double vector (empty: none), categories = integer,
+// scope = "study" or "reader").
 study::BinningOptions binning_options(const cpp11::list& x);
 
 // list(criterion = double, chance = double vector, noloc = integer).
@@ -35,17 +36,16 @@ study::TableFitOptions table_fit_options(const cpp11::list& x);
 // cancellation flag come from an InterruptWatch.
 RunControl run_control(const cpp11::list& x);
 
-// list(binning, fit, run) as above.
+// list(binning, fit, gof_bootstrap = integer, seed = double (a whole
+// number), run) as above.
 study::FitStudyOptions fit_study_options(const cpp11::list& x);
 
 // list(fom = text, target = integer (0: every class), alpha = double,
-// reference = text or NULL, binning, fit, run).  Errors: a FOM name
-// parse_fom does not read.
+// reference = text or NULL, margin = double or NULL, localization = text or
+// NULL, gof_bootstrap = integer, seed = double, binning, fit, run).  Errors:
+// a FOM name parse_fom does not read, a localization parse_localization does
+// not read.
 Expected<mrmc::CompareOptions> compare_options(const cpp11::list& x);
-
-// list(readers = integer, cases = integer, modalities = integer (0: the
-// pilot's), alpha = double, effect = double (NA: the pilot's)).
-power::Plan power_plan(const cpp11::list& x);
 
 // list(var, cov1, cov2, cov3, var_tr, modality_means = double vector,
 // pilot_cases = integer).

@@ -5,6 +5,9 @@
 
 extdata <- function(name) system.file("extdata", name, package = "varnel")
 
+# The Van Dyke study as a data frame.
+vandyke <- function() utils::read.csv(extdata("vandyke_cases.csv"), colClasses = "character")
+
 # The two-class study of the tests, as a data frame and as its file.
 two_classes_file <- function() test_path("data", "two_classes.csv")
 two_classes <- function() utils::read.csv(two_classes_file(), colClasses = "character")
@@ -86,9 +89,10 @@ expected_jackknife <- function(name) {
   jk
 }
 
-# A text report with its first line ("MRMC comparison of SOURCE") left out:
-# the source is the file's name for the command, "cases" or a path here.
-report_body <- function(text) sub("^[^\n]*\n", "", text)
+# A text report with its lines "MRMC comparison of SOURCE" left out (the
+# report's first, and the empirical counterpart's): the source is the file's
+# name for the command, "cases" or a path here.
+report_body <- function(text) gsub("(^|\n)MRMC comparison of [^\n]*\n", "\\1", text)
 
 expected_text <- function(name) {
   path <- test_path("expected", paste0(name, ".txt"))
@@ -99,8 +103,48 @@ expected_text <- function(name) {
 # and text report of the same study and options, and a jackknife file.
 expect_compare_matches <- function(cmp, name, jackknife = name) {
   e <- expected_json(name)
+  expect_compare_json(cmp, e, name)
+  expect_fits_json(cmp, json_at(e, "model_fits"), name)
+
+  jk <- expected_jackknife(jackknife)
+  got <- cmp$jackknife
+  if (is.null(jk$target)) {
+    expect_true(all(got$target == got$target[1L]))
+  } else {
+    expect_identical(got$target, jk$target)
+  }
+  expect_identical(got$reader, jk$reader)
+  expect_identical(got$modality, jk$modality)
+  expect_identical(got$case, jk$case)
+  expect_identical(got$value, jk$value)
+
+  expect_identical(report_body(cmp$text), report_body(expected_text(name)))
+}
+
+# The non-inferiority columns of rows (ni_...) against the JSON's objects
+# below "non_inferiority" (columns "non_inferiority.bound", ... of a
+# json_array, or the entries of one analysis), NA without a margin.
+expect_ni_json <- function(rows, get, margin, label) {
+  for (k in c("bound", "t", "p", "confidence_bound")) {
+    actual <- rows[[paste0("ni_", k)]]
+    if (is.null(margin)) {
+      expect_true(all(is.na(actual)), label = paste(label, k))
+    } else {
+      expect_json_numbers(actual, get(paste0("non_inferiority.", k)), paste(label, "ni", k))
+    }
+  }
+  expect_identical(rows$ni_rejected,
+                   if (is.null(margin)) rep(NA, nrow(rows)) else get("non_inferiority.rejected"),
+                   label = paste(label, "ni rejected"))
+}
+
+# The analyses of a study_compare result against the entries of a JSON
+# report (`e`, keys from "source" and "analyses" down).
+expect_compare_json <- function(cmp, e, name) {
   expect_identical(cmp$alpha, json_value(e, "alpha"))
   expect_identical(cmp$fom, json_value(e, "fom"))
+  margin <- if (is.null(e[["margin"]])) NULL else json_value(e, "margin")
+  expect_identical(cmp$margin, margin)
   analyses <- unique(as.integer(sub("^analyses\\.([0-9]+)\\..*$", "\\1",
                                     grep("^analyses\\.", names(e), value = TRUE))))
   expect_identical(nrow(cmp$cases), length(analyses))
@@ -121,6 +165,12 @@ expect_compare_matches <- function(cmp, name, jackknife = name) {
       json_array(at, paste0("fom_table.", r))
     }))
     expect_json_numbers(foms$fom, table, label)
+    ef <- json_array(at, "foms")
+    expect_identical(paste(foms$reader, foms$modality), paste(ef$reader, ef$modality),
+                     label = label)
+    for (k in c("std_error", "lower", "upper")) {
+      expect_json_numbers(foms[[k]], ef[[k]], paste(label, "FOM", k))
+    }
 
     mc <- json_at(at, "modality_comparison")
     covariances <- cmp$covariances[cmp$covariances$target == target, ]
@@ -158,6 +208,16 @@ expect_compare_matches <- function(cmp, name, jackknife = name) {
         for (k in c("estimate", "std_error", "df", "t", "p", "lower", "upper")) {
           expect_json_numbers(d[[k]], ed[[k]], paste(l, k))
         }
+        # Holm over the pairs with three or more modalities, else NaN.
+        if (length(modalities) >= 3L) {
+          expect_json_numbers(d$p_holm, ed$p_holm, paste(l, "p_holm"))
+        } else {
+          expect_true(all(is.nan(d$p_holm)), label = paste(l, "p_holm"))
+        }
+        expect_ni_json(d, function(k) ed[[k]], margin, l)
+        if (!is.null(margin) && length(modalities) >= 3L) {
+          expect_json_numbers(d$ni_p_holm, ed[["non_inferiority.p_holm"]], paste(l, "ni p_holm"))
+        }
         m <- cmp$modality_means[cmp$modality_means$target == target &
                                   cmp$modality_means$analysis == analysis, ]
         em <- json_array(x, "means")
@@ -183,6 +243,15 @@ expect_compare_matches <- function(cmp, name, jackknife = name) {
       for (k in c("reference_fom", "readers_mean", "ms_r", "var", "cov2", "ms_den")) {
         expect_json_numbers(r[[k]], rep(json_value(x, k), 2L), paste(l, k))
       }
+      for (k in c("std_error", "lower", "upper")) {
+        expect_json_numbers(r[[paste0("reference_", k)]],
+                            rep(json_value(x, paste0("reference_estimate.", k)), 2L), paste(l, k))
+      }
+      for (k in c("std_error", "df", "lower", "upper")) {
+        expect_json_numbers(r[[paste0("readers_mean_", k)]],
+                            rep(json_value(x, paste0("readers_mean_estimate.", k)), 2L),
+                            paste(l, k))
+      }
       for (analysis in c("random_readers_random_cases", "random_readers_fixed_cases")) {
         one <- r[r$analysis == analysis, ]
         expect_json_numbers(
@@ -190,28 +259,82 @@ expect_compare_matches <- function(cmp, name, jackknife = name) {
                  use.names = FALSE),
           vapply(c("estimate", "std_error", "df", "t", "p", "lower", "upper"),
                  function(k) json_value(x, paste0(analysis, ".", k)), 0), paste(l, analysis))
+        expect_ni_json(one, function(k) json_value(x, paste0(analysis, ".", k)), margin,
+                       paste(l, analysis))
       }
       p <- psi[psi$modality == modality, ]
       expect_identical(p$reader, json_array(x, "readers"), label = l)
       expect_json_numbers(p$psi, json_array(x, "psi"), paste(l, "psi"))
       expect_identical(p$fom, foms$fom[foms$modality == modality & foms$reader %in% p$reader],
                        label = l)
+      rd <- json_array(x, "reader_differences")
+      expect_identical(p$reader, rd$reader, label = l)
+      expect_json_numbers(p$psi, rd$estimate, paste(l, "psi"))
+      for (k in c("std_error", "df", "t", "p", "p_holm", "lower", "upper")) {
+        expect_json_numbers(p[[k]], rd[[k]], paste(l, "psi", k))
+      }
     }
   }
+}
 
-  jk <- expected_jackknife(jackknife)
-  got <- cmp$jackknife
-  if (is.null(jk$target)) {
-    expect_true(all(got$target == got$target[1L]))
-  } else {
-    expect_identical(got$target, jk$target)
+# The fits of a model-based comparison, its warnings and its empirical
+# counterpart against the JSON report's "model_fits" entries (`e`, keys
+# without the prefix; empty for an empirical FOM).
+expect_fits_json <- function(cmp, e, name) {
+  if (length(e) == 0L) {
+    expect_identical(nrow(cmp$fits), 0L, label = name)
+    expect_identical(nrow(cmp$warnings), 0L, label = name)
+    expect_null(cmp$empirical)
+    expect_null(cmp$localization)
+    return(invisible())
   }
-  expect_identical(got$reader, jk$reader)
-  expect_identical(got$modality, jk$modality)
-  expect_identical(got$case, jk$case)
-  expect_identical(got$value, jk$value)
-
-  expect_identical(report_body(cmp$text), report_body(expected_text(name)))
+  expect_identical(cmp$localization, json_value(e, "localization"))
+  classes <- unique(as.integer(sub("^classes\\.([0-9]+)\\..*$", "\\1",
+                                   grep("^classes\\.", names(e), value = TRUE))))
+  expect_identical(sort(unique(cmp$fits$target)),
+                   vapply(classes, function(i) as.integer(json_value(e, paste0("classes.", i,
+                                                                              ".target_class"))),
+                          0L))
+  for (i in classes) {
+    target <- json_value(e, paste0("classes.", i, ".target_class"))
+    label <- paste0(name, " fits, target class ", target)
+    fits <- cmp$fits[cmp$fits$target == target, ]
+    tables <- json_array(e, paste0("classes.", i, ".tables"))
+    expect_identical(nrow(fits), nrow(tables), label = label)
+    expect_identical(fits$empirical_fom,
+                     rep(json_value(e, paste0("classes.", i, ".empirical_fom")), nrow(fits)),
+                     label = label)
+    for (k in names(tables)) {
+      if (is.numeric(fits[[k]])) {
+        expect_json_numbers(as.double(fits[[k]]), tables[[k]], paste(label, k))
+      } else {
+        expect_identical(fits[[k]], tables[[k]], label = paste(label, k))
+      }
+    }
+  }
+  w <- json_array(e, "warnings")
+  expect_identical(cmp$warnings$kind, if (length(w)) w$kind else character(), label = name)
+  expect_identical(cmp$warnings$message, if (length(w)) w$message else character(),
+                   label = name)
+  if (json_value(e, "binning_scope") == "reader") {
+    expect_null(cmp$binning)
+    b <- json_array(e, "binning")
+    expect_identical(names(cmp$reader_binnings), b$reader, label = name)
+    for (i in seq_along(b$reader)) {
+      expect_identical(cmp$reader_binnings[[i]]$upper,
+                       json_array(e, paste0("binning.", i - 1L, ".upper_bounds")), label = name)
+    }
+  } else {
+    expect_null(cmp$reader_binnings)
+    expect_identical(cmp$binning$upper, json_array(e, "binning.upper_bounds"), label = name)
+  }
+  empirical <- json_at(e, "empirical_analysis")
+  if (length(empirical) == 0L) {
+    expect_null(cmp$empirical)
+  } else {
+    expect_s3_class(cmp$empirical, "varnel_compare")
+    expect_compare_json(cmp$empirical, empirical, paste(name, "empirical"))
+  }
 }
 
 # A study_fit result against the command's JSON results table: the same
@@ -233,9 +356,22 @@ expect_fit_matches <- function(fits, name) {
   expect_identical(settings$criterion, json_value(e, "criterion"))
   expect_identical(settings$chance, json_array(e, "chance"))
   expect_identical(settings$noloc, as.integer(json_value(e, "noloc")))
-  binning <- attr(fits, "binning")
-  expect_identical(binning$upper, json_array(e, "binning.upper_bounds"))
-  expect_identical(binning$labels, json_array(e, "binning.labels"))
+  # The study's categories, or each reader's own (binning "reader").
+  readers <- json_array(e, "reader_binnings")
+  if (length(readers) == 0L) {
+    binning <- attr(fits, "binning")
+    expect_identical(binning$upper, json_array(e, "binning.upper_bounds"))
+    expect_identical(binning$labels, json_array(e, "binning.labels"))
+    expect_null(attr(fits, "reader_binnings"))
+  } else {
+    expect_null(attr(fits, "binning"))
+    expect_identical(names(attr(fits, "reader_binnings")), readers$reader)
+    for (i in seq_along(readers$reader)) {
+      b <- attr(fits, "reader_binnings")[[i]]
+      expect_identical(b$upper, json_array(e, paste0("reader_binnings.", i - 1L, ".upper_bounds")))
+      expect_identical(b$labels, json_array(e, paste0("reader_binnings.", i - 1L, ".labels")))
+    }
+  }
 }
 
 # Threads of this process (Linux).

@@ -32,7 +32,8 @@ test_that("an elapsed time limit stops a long call between fits, its threads end
   expect_match(conditionMessage(e), "time limit")
   expect_identical(thread_count(), before)
   # The package works on afterwards.
-  expect_s3_class(study_compare(lroc_cases, fom = "model-auc", threads = 2), "varnel_compare")
+  expect_s3_class(suppressWarnings(study_compare(lroc_cases, fom = "model-auc", threads = 2)),
+                  "varnel_compare")
 })
 
 test_that("an interrupt (SIGINT, as Ctrl-C sends) stops a long call, its threads ended", {

@@ -30,3 +30,27 @@ test_that("plot draws both panels and returns the fit", {
   expect_identical(range(fit$curves$fp), c(0, 1))
   expect_identical(fit$curves$tp[c(1L, 300L), 1L], c(1, 0))
 })
+
+test_that("a comparison's pictures: the forest plot and the library's SVG files", {
+  cmp <- study_compare(lroc_cases, fom = "wilcoxon", reference = "R01", margin = 0.05)
+  expect_identical(names(cmp$pictures),
+                   c("forest_target1.svg", "operating_points_target1_01_M1.svg",
+                     "operating_points_target1_02_M2.svg"))
+  for (svg in cmp$pictures) {
+    expect_match(svg, "^<\\?xml[^\n]*\n<svg .*</svg>\n$")
+    expect_identical(lengths(regmatches(svg, gregexpr("<text", svg))),
+                     lengths(regmatches(svg, gregexpr("</text>", svg))))
+  }
+  dir <- file.path(tempfile(), "pictures")
+  files <- write_svg(cmp, dir)
+  expect_identical(sort(list.files(dir)), sort(names(cmp$pictures)))
+  expect_identical(readChar(files[1L], file.size(files[1L]), useBytes = TRUE),
+                   cmp$pictures[[1L]])
+  grDevices::pdf(NULL)
+  on.exit(grDevices::dev.off(), add = TRUE)
+  expect_identical(plot(cmp), cmp)
+  modalities <- study_compare(lroc_cases, fom = "wilcoxon")
+  expect_identical(plot(modalities), modalities)
+  expect_error(plot(cmp, target = 2), "'target'")
+  expect_error(write_svg(cmp, c("a", "b")), "'path'")
+})

@@ -104,3 +104,24 @@ test_that("a CSV file's faults name the file and line", {
   expect_identical(conditionMessage(e), paste0(path, ":3: rating \"x\" is not a number"))
   expect_error(study_compare(c(path, path), fom = "wilcoxon"), "'cases'")
 })
+
+test_that("column names match as the CSV reader matches them, values as it reads them", {
+  cases <- small_cases()
+  renamed <- cases
+  names(renamed) <- c(" Reader", "MODALITY ", "Case", "\tTruth", "RATING", " Localized ")[
+    match(names(cases), c("reader", "modality", "case", "truth", "rating", "localized"))]
+  expect_identical(study_bin(renamed)$tables, study_bin(cases)$tables)
+  # The CSV file of the same frame with those names reads alike.
+  file <- tempfile(fileext = ".csv")
+  utils::write.csv(renamed, file, row.names = FALSE, quote = FALSE, na = "")
+  expect_identical(study_bin(file)$data_files, study_bin(renamed)$data_files)
+  # Two columns that fold to one name are refused.
+  twice <- cbind(cases, Rating = cases$rating)
+  expect_cases_error(twice, "cases: the column \"rating\" appears twice")
+  # Texts as the CSV reader takes them: 1.0/0.0, TRUE/FALSE, NA in any case.
+  texts <- cases
+  texts$truth <- ifelse(cases$truth == 1, "1.0", "0.0")
+  texts$localized <- ifelse(is.na(cases$localized), "na",
+                            ifelse(cases$localized == 1, "TRUE", "false"))
+  expect_identical(study_bin(texts)$data_files, study_bin(cases)$data_files)
+})

@@ -87,3 +87,24 @@ test_that("option faults", {
   e <- tryCatch(study_fit(file.path(tempdir(), "none.csv")), varnel_error = function(e) e)
   expect_match(conditionMessage(e), "none.csv")
 })
+
+test_that("each reader's own categories and the goodness-of-fit bootstrap as the command's", {
+  fits <- study_fit(two_classes_file(), categories = 5, binning = "reader", gof_bootstrap = 20,
+                    seed = 5, threads = 2)
+  expect_fit_matches(fits, "two_classes_fit_reader")
+  expect_null(attr(fits, "binning"))
+  expect_identical(fits$bootstrap_replicates, rep(20L, nrow(fits)))
+  # The same for every number of threads; another seed gives other p-values.
+  expect_identical(study_fit(two_classes_file(), categories = 5, binning = "reader",
+                             gof_bootstrap = 20, seed = 5, threads = 1), fits)
+  other <- study_fit(two_classes_file(), categories = 5, binning = "reader", gof_bootstrap = 20,
+                     seed = 6, threads = 2)
+  expect_false(identical(other$bootstrap_p_pearson, fits$bootstrap_p_pearson))
+  expect_identical(other$p_pearson, fits$p_pearson)
+  # Without a bootstrap its columns are NA; the chi-square p-values are not.
+  plain <- study_fit(two_classes_file(), categories = 5, threads = 2)
+  expect_true(all(is.na(plain[c("bootstrap_replicates", "bootstrap_p_pearson")])))
+  expect_true(all(plain$p_pearson >= 0 & plain$p_pearson <= 1))
+  # The study's categories are not each reader's.
+  expect_false(identical(plain$mu, fits$mu))
+})

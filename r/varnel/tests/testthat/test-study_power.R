@@ -88,3 +88,97 @@ test_that("component and plan faults", {
   expect_error(study_power(vandyke_components, readers = 5.5, cases = 100), "'readers'")
   expect_error(study_power(vandyke_components, readers = 5, power = c(0.8, 0.9)), "'power'")
 })
+
+# A text report without its line naming the pilot's file.
+without_pilot_line <- function(text) sub("(^|\n)Pilot: [^,\n]*,", "\\1Pilot: ,", text)
+
+expected_file <- function(name) {
+  path <- test_path("expected", name)
+  readChar(path, file.size(path), useBytes = TRUE)
+}
+
+test_that("power from a pilot equals the command's: 163 cases for the Van Dyke study", {
+  p <- study_power(extdata("vandyke_cases.csv"), fom = "wilcoxon", readers = 10, power = 0.8,
+                   effect = 0.0438)
+  expect_s3_class(p, "varnel_power")
+  expect_identical(p$cases[p$analysis == "random_readers_random_cases"], 163L)
+  expect_identical(report(p, format = "csv")[[1L]], expected_file("vandyke_power.csv"))
+  expect_identical(without_pilot_line(attr(p, "text")),
+                   without_pilot_line(expected_file("vandyke_power.txt")))
+  printed <- paste0(paste(capture.output(print(p)), collapse = "\n"), "\n")
+  expect_identical(printed, attr(p, "text"))
+  # The components and the table bit for bit as the JSON report has them.
+  e <- expected_json("vandyke_power")
+  comp <- attr(p, "components")
+  for (k in c("var", "cov1", "cov2", "cov3", "var_tr")) {
+    expect_identical(comp[[k]], json_value(e, paste0("components.", k)), label = k)
+  }
+  expect_identical(comp$modality_means, json_array(e, "components.modality_means"))
+  s <- json_array(e, "smallest_cases")
+  expect_identical(p$analysis, s$analysis)
+  expect_identical(p$cases, as.integer(s$cases))
+  for (k in c("power", "lambda", "ndf", "ddf", "critical_value", "denominator")) {
+    expect_json_numbers(p[[k]], s[[paste0("power.", k)]], k)
+  }
+  # The same from the components study_compare gives, and from a data frame.
+  from_components <- study_power(comp, readers = 10, power = 0.8, effect = 0.0438)
+  expect_identical(as.data.frame(from_components), as.data.frame(p))
+  expect_identical(as.data.frame(study_power(vandyke(), fom = "wilcoxon", readers = 10,
+                                             power = 0.8, effect = 0.0438)), as.data.frame(p))
+  # A subset is a plain data frame.
+  expect_identical(class(p[1:2, ]), "data.frame")
+})
+
+test_that("a model-based pilot with a reference reader equals the command's", {
+  p <- study_power(lroc_cases, fom = "model-alroc", reference = "R01", modality = "M2",
+                   readers = c(4, 8), cases = c(100, 200), threads = 2)
+  expect_identical(attr(p, "comparison"), "reference")
+  expect_identical(attr(p, "pilot")$reference_modality, "M2")
+  expect_identical(report(p, format = "csv")[[1L]], expected_file("lroc_cases_power_reference.csv"))
+  expect_identical(without_pilot_line(attr(p, "text")),
+                   without_pilot_line(expected_file("lroc_cases_power_reference.txt")))
+  e <- expected_json("lroc_cases_power_reference")
+  comp <- attr(p, "components")
+  expect_identical(comp$var, json_value(e, "components.var_psi"))
+  expect_identical(comp$var_r, json_value(e, "components.var_r_psi"))
+  # The components are those of the comparison's reference analysis.
+  cmp <- suppressWarnings(study_compare(lroc_cases, fom = "model-alroc", reference = "R01",
+                                        threads = 2))
+  r <- cmp$reference[cmp$reference$modality == "M2", ][1L, ]
+  expect_identical(comp$var, r$var)
+  expect_identical(comp$cov2, r$cov2)
+  expect_identical(comp$mean_psi, r$estimate)
+})
+
+test_that("the power picture, plot and reports", {
+  p <- study_power(vandyke_components, readers = c(5, 10), cases = c(100, 200), effect = 0.0438)
+  svg <- attr(p, "pictures")
+  expect_identical(names(svg), c("random_readers_random_cases", "fixed_readers_random_cases",
+                                 "random_readers_fixed_cases"))
+  file <- tempfile(fileext = ".svg")
+  expect_identical(write_svg(p, file, analysis = "fixed_readers_random_cases"), file)
+  expect_identical(readChar(file, file.size(file), useBytes = TRUE),
+                   svg[["fixed_readers_random_cases"]])
+  expect_match(svg[[1L]], "^<\\?xml[^\n]*\n<svg .*</svg>\n$")
+  expect_error(write_svg(p, file, analysis = "none"), "'analysis'")
+  json <- report(p, format = "json")
+  expect_match(json, "\"comparison\": \"modalities\"")
+  grDevices::pdf(NULL)
+  on.exit(grDevices::dev.off(), add = TRUE)
+  expect_identical(plot(p), p)
+  n <- study_power(vandyke_components, readers = 10, power = 0.8, effect = 0.0438)
+  expect_identical(plot(n, analysis = "random_readers_fixed_cases"), n)
+  expect_error(plot(n, analysis = "none"), "'analysis'")
+})
+
+test_that("pilot and component arguments are not mixed", {
+  expect_error(study_power(vandyke_components, readers = 5, cases = 100, effect = 0.05,
+                           fom = "wilcoxon"), "'fom' goes with a pilot")
+  expect_error(study_power(lroc_cases, readers = 5, cases = 100), "'fom'")
+  expect_error(study_power(vandyke_components, readers = 5, cases = 100, effect = 0.05,
+                           reference = "R1"), "'reference'")
+  e <- tryCatch(study_power(lroc_cases, fom = "wilcoxon", readers = 5, cases = 100,
+                            reference = "R01", modality = "M9"), varnel_error = function(e) e)
+  expect_s3_class(e, "varnel_error")
+  expect_match(conditionMessage(e), "M9")
+})
