@@ -202,6 +202,9 @@ struct CompareResult {
     // Model-based FOMs: the binning of the tables and the fit settings used.
     std::optional<study::Binning> binning;
     std::optional<FitSettings> fit;
+    // Model-based FOMs: the chance value of each target class, from class 1
+    // to the highest in the study (those of `fit` beyond it are unused).
+    std::vector<double> chance;
     // Model-based FOMs: whether the fits used the localization outcomes.
     std::optional<LocalizationUse> localization;
     // Model-based FOMs, with scope reader: each reader's categories (binning

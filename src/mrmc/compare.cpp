@@ -142,6 +142,9 @@ Expected<CompareResult> compare(const study::CaseStudy& study, const CompareOpti
         else
             result->binning = binnings.front();
         result->fit = settings;
+        if (settings)
+            result->chance.assign(settings->chance.begin(),
+                                  settings->chance.begin() + study::highest_target_class(study));
         result->localization = localization;
         check_fits(study, options, std::move(fits), *result);
         // Model-based: the binned tables' points and the fitted curves.

@@ -110,12 +110,11 @@ std::string settings_text(const CompareResult& r)
         std::snprintf(buf, sizeof buf, "%g", r.fit->criterion);
         out += std::string("Fits: criterion ") + buf;
         bool chance = false;
-        for (double q : r.fit->chance) chance = chance || q != 0.0;
+        for (double q : r.chance) chance = chance || q != 0.0;
         if (chance) {
             out += ", chance";
-            const int classes = r.several_target_classes ? max_targets : 1;
-            for (int t = 0; t < classes; ++t) {
-                std::snprintf(buf, sizeof buf, " %g", r.fit->chance[t]);
+            for (double q : r.chance) {
+                std::snprintf(buf, sizeof buf, " %g", q);
                 out += buf;
             }
         }
@@ -315,7 +314,7 @@ nlohmann::json model_fits_json(const CompareResult& result)
     }
     if (result.fit) {
         doc["criterion"] = result.fit->criterion;
-        doc["chance"] = std::vector<double>(result.fit->chance.begin(), result.fit->chance.end());
+        doc["chance"] = result.chance;
         doc["noloc"] = result.fit->noloc;
     }
     nlohmann::json classes = nlohmann::json::array();

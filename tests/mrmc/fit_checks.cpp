@@ -185,3 +185,28 @@ TEST(FitChecks, UnmarkedSharesThatDiffer)
     // The observed range of R02 starts above its no-mark category.
     EXPECT_LT(t[1].observed_tpf, 0.55);
 }
+
+// The fit settings of a study with two target classes name one chance value
+// per class, in the text report and the JSON.
+TEST(FitChecks, ChanceValuesOnePerTargetClass)
+{
+    case_sim::Design d;
+    d.readers = 3;
+    d.modalities = 1;
+    d.normal_cases = 40;
+    d.target_cases = {30, 30};
+    d.targets = case_sim::same_targets(1, 2, {1.5, 1.2, 0.1});
+    d.seed = 5;
+    case_sim::Simulation sim = case_sim::simulate(d);
+    ASSERT_TRUE(sim.error.empty()) << sim.error;
+    const study::CaseStudy s = mrmc_test::parse_cases(case_sim::csv_text(sim), "two.csv");
+    CompareOptions o = against_r01("model-alroc");
+    o.fit.chance = {0.1, 0.2};
+    const auto r = compare(s, o);
+    ASSERT_TRUE(r.ok()) << r.error().message;
+    EXPECT_EQ(r->chance, (std::vector<double>{0.1, 0.2}));
+    EXPECT_NE(format_text_report(*r).find("Fits: criterion 0.001, chance 0.1 0.2\n"),
+              std::string::npos);
+    const nlohmann::json doc = nlohmann::json::parse(format_json_report(*r));
+    EXPECT_EQ(doc["model_fits"]["chance"], nlohmann::json::array({0.1, 0.2}));
+}
