@@ -28,6 +28,26 @@ enum class ErrorKind {
     cancelled,     // the call was cancelled through its options before it was done
 };
 
+// The kind's name as the bindings give it ("bad_input", "failed_fit", ...).
+constexpr const char* error_kind_name(ErrorKind kind)
+{
+    switch (kind) {
+    case ErrorKind::open_failed: return "open_failed";
+    case ErrorKind::read_failed: return "read_failed";
+    case ErrorKind::bad_data: return "bad_data";
+    case ErrorKind::too_few_categories: return "too_few_categories";
+    case ErrorKind::empty_target: return "empty_target";
+    case ErrorKind::bad_settings: return "bad_settings";
+    case ErrorKind::numerical_stop: return "numerical_stop";
+    case ErrorKind::not_converged: return "not_converged";
+    case ErrorKind::bad_input: return "bad_input";
+    case ErrorKind::failed_fit: return "failed_fit";
+    case ErrorKind::write_failed: return "write_failed";
+    case ErrorKind::cancelled: return "cancelled";
+    }
+    return "unknown";
+}
+
 struct Error {
     ErrorKind kind = ErrorKind::bad_input;
     int number = 0;

@@ -6,26 +6,6 @@ namespace varnel::python {
 
 namespace {
 
-// The name of an error kind as VarnelError.kind gives it.
-const char* kind_name(ErrorKind kind)
-{
-    switch (kind) {
-    case ErrorKind::open_failed: return "open_failed";
-    case ErrorKind::read_failed: return "read_failed";
-    case ErrorKind::bad_data: return "bad_data";
-    case ErrorKind::too_few_categories: return "too_few_categories";
-    case ErrorKind::empty_target: return "empty_target";
-    case ErrorKind::bad_settings: return "bad_settings";
-    case ErrorKind::numerical_stop: return "numerical_stop";
-    case ErrorKind::not_converged: return "not_converged";
-    case ErrorKind::bad_input: return "bad_input";
-    case ErrorKind::failed_fit: return "failed_fit";
-    case ErrorKind::write_failed: return "write_failed";
-    case ErrorKind::cancelled: return "cancelled";
-    }
-    return "unknown";
-}
-
 // The exit status a program ends with for an error: the error's own, and 2
 // for a numerical stop inside the fit wherever it was raised.
 int exit_status(const Error& e) { return e.kind == ErrorKind::numerical_stop ? 2 : e.status; }
@@ -69,7 +49,7 @@ void bind_errors(nb::module_&)
             const Error& e = f.error();
             try {
                 nb::object type = nb::module_::import_("varnel._errors").attr("VarnelError");
-                nb::object error = type(to_str(e.message), e.number, kind_name(e.kind),
+                nb::object error = type(to_str(e.message), e.number, error_kind_name(e.kind),
                                         exit_status(e));
                 PyErr_SetObject(type.ptr(), error.ptr());
             } catch (nb::python_error& raised) {

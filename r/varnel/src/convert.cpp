@@ -8,25 +8,6 @@ using namespace cpp11::literals;
 
 namespace {
 
-const char* kind_name(ErrorKind kind)
-{
-    switch (kind) {
-    case ErrorKind::open_failed: return "open_failed";
-    case ErrorKind::read_failed: return "read_failed";
-    case ErrorKind::bad_data: return "bad_data";
-    case ErrorKind::too_few_categories: return "too_few_categories";
-    case ErrorKind::empty_target: return "empty_target";
-    case ErrorKind::bad_settings: return "bad_settings";
-    case ErrorKind::numerical_stop: return "numerical_stop";
-    case ErrorKind::not_converged: return "not_converged";
-    case ErrorKind::bad_input: return "bad_input";
-    case ErrorKind::failed_fit: return "failed_fit";
-    case ErrorKind::write_failed: return "write_failed";
-    case ErrorKind::cancelled: return "cancelled";
-    }
-    return "unknown";
-}
-
 // A count as R holds it (a double, whole and finite: the R side checked)
 // in the reader's wide type; make_study rejects what does not fit.
 long long whole_count(double v)
@@ -96,7 +77,7 @@ cpp11::writable::list error_result(const Error& e)
 {
     return cpp11::writable::list({
         "error"_nm = cpp11::writable::list({
-            "kind"_nm = kind_name(e.kind),
+            "kind"_nm = error_kind_name(e.kind),
             "number"_nm = e.number,
             "message"_nm = e.message,
             "status"_nm = e.status,
