@@ -64,6 +64,9 @@ enum class WarningKind {
     unmarked_cases,     // tables that leave many target cases unmarked, others few
 };
 
+// The kind's name as the JSON report gives it ("fit_rejected", ...).
+const char* warning_kind_name(WarningKind kind);
+
 struct CompareWarning {
     WarningKind kind = WarningKind::fit_rejected;
     std::string message;  // one line, without the line end

@@ -415,20 +415,6 @@ Frame fit_table(const CompareResult& r)
     return f;
 }
 
-const char* warning_name(mrmc::WarningKind kind)
-{
-    switch (kind) {
-    case mrmc::WarningKind::fit_rejected: return "fit_rejected";
-    case mrmc::WarningKind::sparse_binning: return "sparse_binning";
-    case mrmc::WarningKind::degenerate: return "degenerate";
-    case mrmc::WarningKind::extrapolation: return "extrapolation";
-    case mrmc::WarningKind::model_disagrees: return "model_disagrees";
-    case mrmc::WarningKind::marks_not_tied: return "marks_not_tied";
-    case mrmc::WarningKind::unmarked_cases: return "unmarked_cases";
-    }
-    return "unknown";
-}
-
 // The empirical counterpart of each analysed class's FOM, by target class.
 nb::dict empirical_foms(const CompareResult& r)
 {
@@ -495,7 +481,7 @@ void bind_compare(nb::module_& m)
                      [](const CompareResult& r) {
                          nb::list l;
                          for (const mrmc::CompareWarning& w : r.warnings)
-                             l.append(nb::make_tuple(warning_name(w.kind), to_str(w.message)));
+                             l.append(nb::make_tuple(mrmc::warning_kind_name(w.kind), to_str(w.message)));
                          return l;
                      })
         .def_prop_ro("empirical_foms", &empirical_foms)

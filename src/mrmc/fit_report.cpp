@@ -245,20 +245,6 @@ nlohmann::json table_json(const TableFit& t)
             {"empirical_loc", number(t.empirical_loc)}};
 }
 
-const char* kind_name(WarningKind k)
-{
-    switch (k) {
-    case WarningKind::fit_rejected: return "fit_rejected";
-    case WarningKind::sparse_binning: return "sparse_binning";
-    case WarningKind::degenerate: return "degenerate";
-    case WarningKind::extrapolation: return "extrapolation";
-    case WarningKind::model_disagrees: return "model_disagrees";
-    case WarningKind::marks_not_tied: return "marks_not_tied";
-    case WarningKind::unmarked_cases: return "unmarked_cases";
-    }
-    return "";
-}
-
 bool any_disagrees(const CompareResult& r)
 {
     return std::any_of(r.warnings.begin(), r.warnings.end(), [](const CompareWarning& w) {
@@ -329,11 +315,25 @@ nlohmann::json model_fits_json(const CompareResult& result)
     doc["classes"] = classes;
     nlohmann::json warnings = nlohmann::json::array();
     for (const CompareWarning& w : result.warnings)
-        warnings.push_back({{"kind", kind_name(w.kind)}, {"message", w.message}});
+        warnings.push_back({{"kind", warning_kind_name(w.kind)}, {"message", w.message}});
     doc["warnings"] = warnings;
     doc["empirical_analysis"] =
         result.empirical ? report_json(*result.empirical) : nlohmann::json(nullptr);
     return doc;
+}
+
+const char* warning_kind_name(WarningKind k)
+{
+    switch (k) {
+    case WarningKind::fit_rejected: return "fit_rejected";
+    case WarningKind::sparse_binning: return "sparse_binning";
+    case WarningKind::degenerate: return "degenerate";
+    case WarningKind::extrapolation: return "extrapolation";
+    case WarningKind::model_disagrees: return "model_disagrees";
+    case WarningKind::marks_not_tied: return "marks_not_tied";
+    case WarningKind::unmarked_cases: return "unmarked_cases";
+    }
+    return "";
 }
 
 }  // namespace varnel::mrmc

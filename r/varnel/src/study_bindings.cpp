@@ -409,20 +409,6 @@ void add_class(CompareFrames& out, const mrmc::ClassAnalysis& c)
         add_reference(out, m, a);
 }
 
-const char* warning_kind(mrmc::WarningKind k)
-{
-    switch (k) {
-    case mrmc::WarningKind::fit_rejected: return "fit_rejected";
-    case mrmc::WarningKind::sparse_binning: return "sparse_binning";
-    case mrmc::WarningKind::degenerate: return "degenerate";
-    case mrmc::WarningKind::extrapolation: return "extrapolation";
-    case mrmc::WarningKind::model_disagrees: return "model_disagrees";
-    case mrmc::WarningKind::marks_not_tied: return "marks_not_tied";
-    case mrmc::WarningKind::unmarked_cases: return "unmarked_cases";
-    }
-    return "unknown";
-}
-
 void add_fits(CompareFrames& out, const mrmc::ClassFits& c)
 {
     const std::string empirical = c.empirical ? mrmc::fom_name(*c.empirical) : std::string();
@@ -476,7 +462,7 @@ cpp11::writable::list compare_to_r(const mrmc::CompareResult& result, int target
     for (const mrmc::ClassFits& c : result.fits)
         add_fits(f, c);
     for (const mrmc::CompareWarning& w : result.warnings)
-        f.warnings.row(warning_kind(w.kind), w.message);
+        f.warnings.row(mrmc::warning_kind_name(w.kind), w.message);
     return cpp11::writable::list({
         "source"_nm = result.source,
         "fom"_nm = mrmc::fom_name(result.fom),
