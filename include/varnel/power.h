@@ -241,6 +241,10 @@ struct PowerResult {
     std::optional<ModalityComponents> modality_components;
     std::optional<ReferenceComponents> reference_components;
     int pilot_cases = 0;  // K*, the cases the components were estimated on
+    // Model-based FOMs: the warnings of the pilot's analysis, as compare gives
+    // them (a rejected fit, a degenerate table, extrapolation, ...): the
+    // components, and so the powers, rest on those fits.
+    std::vector<mrmc::CompareWarning> pilot_warnings;
     // The planned study: T (1 for a reference comparison), alpha and the
     // effect used (d, NaN for the pilot's means of three or more modalities;
     // its sum of squares as in PlanPower).  effect_from_pilot: no effect was

@@ -270,6 +270,14 @@ void bind_power(nb::module_& m)
                          return nb::cast(*r.reference_components);
                      })
         .def_ro("pilot_cases", &PowerResult::pilot_cases)
+        .def_prop_ro("pilot_warnings",
+                     [](const PowerResult& r) {
+                         nb::list l;
+                         for (const mrmc::CompareWarning& w : r.pilot_warnings)
+                             l.append(nb::make_tuple(mrmc::warning_kind_name(w.kind),
+                                                     to_str(w.message)));
+                         return l;
+                     })
         .def_ro("modalities", &PowerResult::modalities)
         .def_ro("alpha", &PowerResult::alpha)
         .def_ro("effect", &PowerResult::effect)

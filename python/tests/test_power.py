@@ -196,7 +196,14 @@ def test_pilot_options_and_their_errors():
         varnel.power(VANDYKE, readers=10, cases=100)
     with pytest.raises(varnel.VarnelError, match="unknown figure of merit"):
         varnel.power(VANDYKE, fom="auc", readers=10, cases=100)
-    # The pilot's analysis takes the compare keywords: a model-based pilot.
-    model = varnel.power(VANDYKE, fom="model-auc", localization="use", readers=10,
-                         effect=0.0438, target_power=0.8)
+    # The pilot's analysis takes the compare keywords: a model-based pilot,
+    # whose fits' warnings come with it, as RuntimeWarnings too.
+    with pytest.warns(RuntimeWarning) as caught:
+        model = varnel.power(VANDYKE, fom="model-auc", localization="use", readers=10,
+                             effect=0.0438, target_power=0.8)
+    assert [str(w.message) for w in caught] == model.warnings
     assert model.fom_name == "model-auc" and model.table.cases.notna().all()
+    assert model.warning_kinds == [w["kind"] for w in model.to_dict()["pilot"]["warnings"]]
+    assert model.warning_kinds[0] == "degenerate" and len(model.warnings) == 3
+    assert "Warnings of the pilot's fits" in model.report()
+    assert varnel.power(VANDYKE, fom="wilcoxon", readers=10, cases=100).warnings == []

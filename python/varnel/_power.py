@@ -7,6 +7,7 @@ from __future__ import annotations
 
 import numbers
 import os
+import warnings
 from typing import TYPE_CHECKING, Any, Dict, List, Optional, Sequence, Union
 
 from . import _core, _options
@@ -96,6 +97,19 @@ class PowerResult:
     def effect_from_pilot(self) -> bool:
         """Whether the effect is the pilot's (none was given)."""
         return self._result.effect_from_pilot
+
+    @property
+    def warnings(self) -> List[str]:
+        """The warnings of a model-based pilot's fits, as :func:`compare`
+        gives them (a rejected fit, a degenerate table, extrapolation, ...):
+        the components, and so the powers, rest on those fits.  Each is also
+        given as a RuntimeWarning."""
+        return [message for _, message in self._result.pilot_warnings]
+
+    @property
+    def warning_kinds(self) -> List[str]:
+        """The kind of each warning, in the order of ``warnings``."""
+        return [kind for kind, _ in self._result.pilot_warnings]
 
     @property
     def pilot_cases(self) -> int:
@@ -265,4 +279,6 @@ def power(data: Union[Components, CaseInput], *, readers: Sizes, cases: Optional
         options.reference_modality = "" if modality is None else str(modality)
     with reporter(progress, "fitting") as report:
         result = _core._power(source, options, _options.threads(threads), report)
+    for _, message in result.pilot_warnings:
+        warnings.warn(message, RuntimeWarning, stacklevel=2)
     return PowerResult(result)

@@ -176,6 +176,10 @@ std::string pilot_text(const PowerResult& r)
     if (r.reference() && r.reference_components->mean_psi)
         out += "  Mean psi (reader - reference): " +
                fixed(*r.reference_components->mean_psi, fom_decimals) + "\n";
+    if (!r.pilot_warnings.empty()) {
+        out += "Warnings of the pilot's fits (the components rest on them):\n";
+        for (const mrmc::CompareWarning& w : r.pilot_warnings) out += "  - " + w.message + "\n";
+    }
     return out;
 }
 
@@ -482,12 +486,17 @@ std::string format_power_json(const PowerResult& r)
                             {"note", s.note},
                             {"power", analysis_json(s.power)}});
     Json pilot(nullptr);
-    if (r.fom)
+    if (r.fom) {
+        Json warnings = Json::array();
+        for (const mrmc::CompareWarning& w : r.pilot_warnings)
+            warnings.push_back({{"kind", mrmc::warning_kind_name(w.kind)}, {"message", w.message}});
         pilot = {{"readers", r.pilot_readers},
                  {"modalities", r.pilot_modalities},
                  {"cases", r.pilot_cases},
                  {"normal_cases", r.pilot_normal_cases},
-                 {"target_cases", r.pilot_target_cases}};
+                 {"target_cases", r.pilot_target_cases},
+                 {"warnings", warnings}};
+    }
     const Json doc = {
         {"source", optional_text(r.source)},
         {"fom", r.fom ? Json(mrmc::fom_name(*r.fom)) : Json(nullptr)},

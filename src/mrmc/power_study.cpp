@@ -181,6 +181,7 @@ Expected<PowerResult> power(const study::CaseStudy& pilot, const PowerOptions& o
     result.target_class = x.target_class;
     result.pilot_normal_cases = x.normal_cases;
     result.pilot_target_cases = x.target_cases;
+    result.pilot_warnings = analysed->warnings;
     if (reference) {
         Expected<ReferenceComponents> c = mrmc::reference_components(a, modality);
         if (!c) return c.error();

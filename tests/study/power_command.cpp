@@ -210,6 +210,37 @@ TEST(PowerCommand, PilotTakesTheLocalizationOption)
               nlohmann::json::parse(ignore.out)["components"]);
 }
 
+// A model-based pilot passes on the warnings of its fits: in the report, in
+// the JSON and on standard error, as compare gives them (the Van Dyke study:
+// R4's modality M2 table degenerate, ranges that end early, R5 apart).
+TEST(PowerCommand, ModelBasedPilotCarriesItsFitWarnings)
+{
+    TempDir dir;
+    const std::vector<std::string> args{"power",    vandyke.string(), "--fom", "model-auc",
+                                        "--readers", "10",            "--cases", "100",
+                                        "--effect",  "0.03",          "--quiet"};
+    const auto text = run(study_exe, args, dir.path());
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("Warnings of the pilot's fits (the components rest on them):\n"
+                            "  - no finite maximum of the likelihood"),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.err.find("varnel-study: warning: no finite maximum"), std::string::npos);
+    const auto json = run(study_exe, joined(args, {"--format", "json"}), dir.path());
+    ASSERT_EQ(json.status, 0) << json.err;
+    const nlohmann::json warnings = nlohmann::json::parse(json.out)["pilot"]["warnings"];
+    ASSERT_EQ(warnings.size(), 3u);
+    EXPECT_EQ(warnings[0]["kind"], "degenerate");
+    EXPECT_EQ(warnings[2]["kind"], "model_disagrees");
+    // An empirical pilot has none.
+    const auto empirical =
+        run(study_exe, {"power", vandyke.string(), "--fom", "wilcoxon", "--readers", "10",
+                        "--cases", "100", "--format", "json", "--quiet"}, dir.path());
+    ASSERT_EQ(empirical.status, 0) << empirical.err;
+    EXPECT_TRUE(nlohmann::json::parse(empirical.out)["pilot"]["warnings"].empty());
+    EXPECT_EQ(empirical.err, "");
+}
+
 // Bad input: status 1, a message naming the fault, nothing on standard output
 // and no picture.
 TEST(PowerCommand, BadInputIsRefused)

@@ -287,6 +287,8 @@ int run_power(const PowerArguments& args, const CLI::App& command)
                                : args.format == "csv" ? power::format_power_csv(*result)
                                                       : power::format_power_json(*result);
     std::fputs(report.c_str(), stdout);
+    for (const mrmc::CompareWarning& w : result->pilot_warnings)
+        std::fprintf(stderr, "varnel-study: warning: %s\n", w.message.c_str());
     return 0;
 }
 

@@ -92,8 +92,11 @@
 #'   `pilot_readers`, `pilot_modalities`, `pilot_normal_cases`,
 #'   `pilot_target_cases`, `reference_reader`, `reference_modality`),
 #'   `modalities`, `alpha`, `effect`, `effect_from_pilot`, `text`, `csv`,
-#'   `json` and `pictures` (SVG per analysis).  A subset (`x[i, j]`) is a
-#'   plain data frame.
+#'   `json`, `pictures` (SVG per analysis) and `warnings` (a data frame of
+#'   the `kind` and `message` of each warning of a model-based pilot's fits,
+#'   as [study_compare()] gives them: the components, and so the powers,
+#'   rest on those fits; each is also given as an R warning).  A subset
+#'   (`x[i, j]`) is a plain data frame.
 #' @section Errors: Bad components (negative or infinite values, a
 #'   covariance larger than the variance, K* < 2), a bad plan or no effect
 #'   stop with a [`"varnel_error"`][varnel_error]; so do a pilot's faults,
@@ -171,6 +174,9 @@ study_power <- function(components, readers, cases = NULL, power = NULL, effect 
                                fit = fit_options(criterion, chance, noloc),
                                run = run_options(threads), localization = localization)
     v <- unwrap(.Call(varnel_study_power_pilot_, case_input(components), options, plan), call)
+    for (message in v$warnings$message) {
+      warning(message, call. = FALSE)
+    }
   } else {
     pilot_only <- c(fom = !is.null(fom), modality = !is.null(modality),
                     target = !is.null(target), cutpoints = !is.null(cutpoints),
@@ -204,7 +210,7 @@ new_power <- function(v, call) {
                         "reference_modality")],
             modalities = v$modalities, alpha = v$alpha, effect = v$effect,
             effect_from_pilot = v$effect_from_pilot, text = v$text, csv = v$csv, json = v$json,
-            pictures = v$pictures)
+            pictures = v$pictures, warnings = data_frame(v$warnings))
 }
 
 #' @export

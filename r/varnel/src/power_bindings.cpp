@@ -115,6 +115,18 @@ cpp11::writable::strings pictures_to_r(const power::PowerResult& r)
     return svg;
 }
 
+// The warnings of a model-based pilot's fits: kind and message columns.
+cpp11::writable::list warnings_to_r(const power::PowerResult& r)
+{
+    std::vector<std::string> kinds, messages;
+    for (const mrmc::CompareWarning& w : r.pilot_warnings) {
+        kinds.push_back(mrmc::warning_kind_name(w.kind));
+        messages.push_back(w.message);
+    }
+    return cpp11::writable::list(
+        {"kind"_nm = cpp11::as_sexp(kinds), "message"_nm = cpp11::as_sexp(messages)});
+}
+
 cpp11::writable::list result_to_r(const power::PowerResult& r)
 {
     const bool pilot = r.fom.has_value();
@@ -139,6 +151,7 @@ cpp11::writable::list result_to_r(const power::PowerResult& r)
         "csv"_nm = power::format_power_csv(r),
         "json"_nm = power::format_power_json(r),
         "pictures"_nm = pictures_to_r(r),
+        "warnings"_nm = warnings_to_r(r),
     });
 }
 

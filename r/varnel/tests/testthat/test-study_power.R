@@ -130,8 +130,23 @@ test_that("power from a pilot equals the command's: 163 cases for the Van Dyke s
 })
 
 test_that("a model-based pilot with a reference reader equals the command's", {
-  p <- study_power(lroc_cases, fom = "model-alroc", reference = "R01", modality = "M2",
-                   readers = c(4, 8), cases = c(100, 200), threads = 2)
+  given <- character()
+  p <- withCallingHandlers(
+    study_power(lroc_cases, fom = "model-alroc", reference = "R01", modality = "M2",
+                readers = c(4, 8), cases = c(100, 200), threads = 2),
+    warning = function(w) {
+      given <<- c(given, conditionMessage(w))
+      invokeRestart("muffleWarning")
+    })
+  # The pilot's fit warnings, as R warnings and as the attribute; the
+  # command's JSON has the same.
+  w <- attr(p, "warnings")
+  expect_true(nrow(w) > 0L)
+  expect_identical(given, w$message)
+  expect_identical(w$kind, json_array(expected_json("lroc_cases_power_reference"),
+                                      "pilot.warnings")$kind)
+  expect_identical(nrow(attr(study_power(vandyke(), fom = "wilcoxon", readers = 10, cases = 100),
+                             "warnings")), 0L)
   expect_identical(attr(p, "comparison"), "reference")
   expect_identical(attr(p, "pilot")$reference_modality, "M2")
   expect_identical(report(p, format = "csv")[[1L]], expected_file("lroc_cases_power_reference.csv"))
