@@ -42,7 +42,7 @@ enum class LocalizationUse { use, ignore };
 
 // What model-auc uses when CompareOptions::localization is not given: the
 // setting that keeps the size of its test when marks are placed away from
-// the target independently of the ratings (bench/misspec_study; `use` then
+// the target independently of the ratings (bench/robustness_study; `use` then
 // rejects a true null in about half of the studies).
 inline constexpr LocalizationUse default_localization = LocalizationUse::ignore;
 

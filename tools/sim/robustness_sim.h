@@ -1,6 +1,6 @@
 // Reader studies drawn from models other than the LROC model, for the study
 // of how the significance tests behave when the fitted model is wrong
-// (bench/misspec_study).  An algorithm is compared with readers, either as a
+// (bench/robustness_study).  An algorithm is compared with readers, either as a
 // reference reader in one modality or, in a comparison of two modalities, as
 // the way the same readers read the second modality.
 //
@@ -72,7 +72,7 @@
 
 #include "case_sim.h"
 
-namespace misspec_sim {
+namespace robustness_sim {
 
 inline constexpr int max_sites = 5;
 // The rating of an unmarked reading: below any value drawn with mu >= -5 and
@@ -419,4 +419,4 @@ inline std::string csv_text(const Simulation& sim)
     return case_sim::csv_text(s);
 }
 
-}  // namespace misspec_sim
+}  // namespace robustness_sim

@@ -1,7 +1,7 @@
-// The misspecification study, run by hand (not a test): reader studies of an
+// The robustness study, run by hand (not a test): reader studies of an
 // algorithm against 5 readers (100 normal + 100 target cases, 6 rating
 // categories) drawn from models other than the LROC model
-// (tools/sim/misspec_sim.h), analysed with the empirical and the model-based
+// (tools/sim/robustness_sim.h), analysed with the empirical and the model-based
 // FOMs; for each scenario and FOM the rate at which the random-readers
 // random-cases test rejects at alpha 0.05, in the reference-reader analysis
 // (the algorithm as reference) and in a comparison of two modalities (the
@@ -11,7 +11,7 @@
 // scenario's difference); every FOM's line shows the true difference of the
 // quantity it estimates, so a rate is a size exactly where that is 0.
 // At the end, per plan, one Markdown table of every scenario run.
-//   misspec_study [--scenario NAME]... [--studies N] [--seed S] [-j THREADS] [--list]
+//   robustness_study [--scenario NAME]... [--studies N] [--seed S] [-j THREADS] [--list]
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -25,12 +25,12 @@
 #include <thread>
 #include <vector>
 
-#include "sim/misspec_sim.h"
+#include "sim/robustness_sim.h"
 #include "varnel/cases.h"
 #include "varnel/compare.h"
 
 using namespace varnel;
-using misspec_sim::Quantity;
+using robustness_sim::Quantity;
 
 namespace {
 
@@ -45,16 +45,16 @@ constexpr double null_tolerance = 2e-3;
 struct Scenario {
     const char* name;
     const char* description;
-    misspec_sim::Arm algorithm;  // its mu is solved for
-    misspec_sim::Arm reader;
+    robustness_sim::Arm algorithm;  // its mu is solved for
+    robustness_sim::Arm reader;
     Quantity equal;     // the quantity made equal, less the difference
     double difference;  // readers minus algorithm in that quantity (0: the null hypothesis)
 };
 
-misspec_sim::Arm arm(std::vector<int> sites = {1}, std::vector<double> unmarked = {0.0},
+robustness_sim::Arm arm(std::vector<int> sites = {1}, std::vector<double> unmarked = {0.0},
                      double misplaced = 0.0)
 {
-    misspec_sim::Arm a;
+    robustness_sim::Arm a;
     a.sites = std::move(sites);
     a.unmarked = std::move(unmarked);
     a.misplaced = misplaced;
@@ -109,11 +109,11 @@ const Method methods[] = {
     {"model-loc", "model-loc", false, Quantity::latent_pcl},
 };
 constexpr int method_count = static_cast<int>(std::size(methods));
-constexpr misspec_sim::Plan plans[] = {misspec_sim::Plan::reference, misspec_sim::Plan::modalities};
+constexpr robustness_sim::Plan plans[] = {robustness_sim::Plan::reference, robustness_sim::Plan::modalities};
 
-const char* plan_name(misspec_sim::Plan p)
+const char* plan_name(robustness_sim::Plan p)
 {
-    return p == misspec_sim::Plan::reference ? "reference" : "modalities";
+    return p == robustness_sim::Plan::reference ? "reference" : "modalities";
 }
 
 // The outcome of one analysis of one study.
@@ -138,12 +138,12 @@ std::string reason_of(const std::string& message)
     return message;
 }
 
-Outcome analyse(const study::CaseStudy& cases, misspec_sim::Plan plan, const Method& method)
+Outcome analyse(const study::CaseStudy& cases, robustness_sim::Plan plan, const Method& method)
 {
     mrmc::CompareOptions options;
     options.fom = *mrmc::parse_fom(method.fom);
     options.analysis.alpha = alpha;
-    if (plan == misspec_sim::Plan::reference) options.analysis.reference_reader = "R01";
+    if (plan == robustness_sim::Plan::reference) options.analysis.reference_reader = "R01";
     options.binning.categories = categories;
     if (options.fom.kind == mrmc::FomKind::model_auc)
         options.localization =
@@ -157,7 +157,7 @@ Outcome analyse(const study::CaseStudy& cases, misspec_sim::Plan plan, const Met
     }
     const mrmc::ClassAnalysis& a = result->classes.at(0);
     o.analysed = true;
-    if (plan == misspec_sim::Plan::reference) {
+    if (plan == robustness_sim::Plan::reference) {
         const mrmc::Contrast& c = a.references.at(0).random_readers_random_cases;
         o.estimate = c.estimate.value;
         o.rejected = c.p < alpha;
@@ -172,19 +172,19 @@ Outcome analyse(const study::CaseStudy& cases, misspec_sim::Plan plan, const Met
 // Outcomes of study n: [plan][method].
 using StudyOutcomes = std::vector<std::vector<Outcome>>;
 
-StudyOutcomes run_study(const std::vector<misspec_sim::Design>& designs, std::uint64_t seed, int n)
+StudyOutcomes run_study(const std::vector<robustness_sim::Design>& designs, std::uint64_t seed, int n)
 {
     // Per study one seed, and from it one per plan.
     lroc_sim::rng mix = case_sim::stream(seed, static_cast<std::uint64_t>(n) + 1);
     const std::uint64_t study_seed = mix.next();
     StudyOutcomes out;
     for (std::size_t p = 0; p < designs.size(); ++p) {
-        misspec_sim::Design d = designs[p];
+        robustness_sim::Design d = designs[p];
         d.seed = study_seed + p;
-        const misspec_sim::Simulation sim = misspec_sim::simulate(d);
+        const robustness_sim::Simulation sim = robustness_sim::simulate(d);
         std::vector<Outcome> row(method_count);
         auto cases = sim.error.empty()
-                         ? study::parse_cases(misspec_sim::csv_text(sim), "misspec.csv")
+                         ? study::parse_cases(robustness_sim::csv_text(sim), "robustness.csv")
                          : Expected<study::CaseStudy>(input_error(sim.error));
         for (int k = 0; k < method_count; ++k) {
             if (!cases) {
@@ -199,7 +199,7 @@ StudyOutcomes run_study(const std::vector<misspec_sim::Design>& designs, std::ui
 }
 
 // Studies 0..count-1 on `threads` threads; the outcomes in study order.
-std::vector<StudyOutcomes> run_studies(const std::vector<misspec_sim::Design>& designs,
+std::vector<StudyOutcomes> run_studies(const std::vector<robustness_sim::Design>& designs,
                                        std::uint64_t seed, int count, int threads)
 {
     std::vector<StudyOutcomes> results(count);
@@ -257,16 +257,16 @@ struct ScenarioResult {
 ScenarioResult run_scenario(const Scenario& s, int studies, std::uint64_t seed, int threads)
 {
     const auto start = std::chrono::steady_clock::now();
-    std::vector<misspec_sim::Design> designs;
-    for (misspec_sim::Plan p : plans) {
-        misspec_sim::Design d;
+    std::vector<robustness_sim::Design> designs;
+    for (robustness_sim::Plan p : plans) {
+        robustness_sim::Design d;
         d.plan = p;
         d.algorithm = s.algorithm;
         d.reader = s.reader;
-        d.algorithm.mu = misspec_sim::solve_algorithm_mu(s.equal, d, s.difference);
+        d.algorithm.mu = robustness_sim::solve_algorithm_mu(s.equal, d, s.difference);
         if (std::isnan(d.algorithm.mu)) {
             std::fprintf(stderr, "%s: no algorithm mean in [-5, 10] gives the asked %s\n", s.name,
-                         misspec_sim::quantity_name(s.equal));
+                         robustness_sim::quantity_name(s.equal));
             std::exit(2);
         }
         designs.push_back(d);
@@ -274,17 +274,17 @@ ScenarioResult run_scenario(const Scenario& s, int studies, std::uint64_t seed, 
 
     std::printf("\n%s: %s; %s %s (readers minus algorithm %g)\n", s.name, s.description,
                 s.difference == 0.0 ? "null hypothesis:" : "alternative:",
-                misspec_sim::quantity_name(s.equal), s.difference);
+                robustness_sim::quantity_name(s.equal), s.difference);
     std::map<std::pair<std::size_t, Quantity>, double> truth;
     for (std::size_t p = 0; p < designs.size(); ++p) {
-        const misspec_sim::Design& d = designs[p];
+        const robustness_sim::Design& d = designs[p];
         std::printf("  %-10s algorithm mu %.4f (readers %.4f), true algorithm/readers:",
                     plan_name(d.plan), d.algorithm.mu, d.reader.mu);
         for (Quantity q :
              {Quantity::auc, Quantity::latent_auc, Quantity::pcl, Quantity::latent_pcl}) {
-            const misspec_sim::TrueValues v = misspec_sim::true_values(q, d);
+            const robustness_sim::TrueValues v = robustness_sim::true_values(q, d);
             truth[{p, q}] = v.difference();
-            std::printf(" %s %.4f/%.4f", misspec_sim::quantity_name(q), v.algorithm, v.readers);
+            std::printf(" %s %.4f/%.4f", robustness_sim::quantity_name(q), v.algorithm, v.readers);
         }
         std::printf("\n");
     }
@@ -372,7 +372,7 @@ void print_summary(const std::vector<ScenarioResult>& results)
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"The misspecification study: rejection rates of the significance tests on "
+    CLI::App app{"The robustness study: rejection rates of the significance tests on "
                  "studies drawn from models other than the LROC model"};
     std::vector<std::string> chosen;
     int studies = 1000;
@@ -402,11 +402,11 @@ int main(int argc, char** argv)
     }
     if (chosen.empty())
         for (const Scenario& s : scenarios()) run.push_back(&s);
-    std::printf("Misspecification study: algorithm against %d readers, %d + %d cases, %d "
+    std::printf("Robustness study: algorithm against %d readers, %d + %d cases, %d "
                 "categories, "
                 "alpha %.2f, random readers and cases; true values algorithm/readers\n",
-                misspec_sim::Design{}.readers, misspec_sim::Design{}.normal_cases,
-                misspec_sim::Design{}.target_cases, categories, alpha);
+                robustness_sim::Design{}.readers, robustness_sim::Design{}.normal_cases,
+                robustness_sim::Design{}.target_cases, categories, alpha);
     std::vector<ScenarioResult> results;
     for (const Scenario* s : run) results.push_back(run_scenario(*s, studies, seed, threads));
     print_summary(results);

@@ -1,4 +1,4 @@
-// The scenarios of the misspecification study draw what they claim: the true
+// The scenarios of the robustness study draw what they claim: the true
 // values the quadrature gives are those of the drawn ratings, the solved
 // null hypothesis holds in the data, the unmarked share is the one asked,
 // marks are misplaced independently of the rating, and the non-target sites
@@ -12,9 +12,9 @@
 #include <tuple>
 #include <vector>
 
-#include "misspec_sim.h"
+#include "robustness_sim.h"
 
-using namespace misspec_sim;
+using namespace robustness_sim;
 using case_sim::Mark;
 using case_sim::Reading;
 
@@ -95,7 +95,7 @@ Arm make_arm(std::vector<int> sites, std::vector<double> unmarked, double mispla
 // several sites, unmarked shares and misplaced chances (not both: an
 // unmarked reading does not show whether its mark would have been
 // misplaced, which the latent PCL counts).
-TEST(MisspecTrueValues, QuadratureMatchesTheDrawnReadings)
+TEST(RobustnessTrueValues, QuadratureMatchesTheDrawnReadings)
 {
     const Arm arms[] = {make_arm({1}, {0.0}, 0.0), make_arm({3}, {0.0}, 0.0),
                         make_arm({5}, {0.4}, 0.0), make_arm({2}, {0.3}, 0.0),
@@ -129,7 +129,7 @@ TEST(MisspecTrueValues, QuadratureMatchesTheDrawnReadings)
 // The case-level variance fractions are 0 here so that readers are
 // independent and the standard error of their mean is that of independent
 // values.
-TEST(MisspecNull, SolvedAlgorithmMatchesTheReadersInTheData)
+TEST(RobustnessNull, SolvedAlgorithmMatchesTheReadersInTheData)
 {
     struct Case {
         Arm algorithm, reader;
@@ -196,7 +196,7 @@ TEST(MisspecNull, SolvedAlgorithmMatchesTheReadersInTheData)
 // unmarked: the algorithm its one share, each reader one of the readers'
 // shares: rated at the floor, without a mark; every marked reading is above
 // its observer's threshold.
-TEST(MisspecUnmarked, ShareAskedLeftUnmarkedAtTheFloor)
+TEST(RobustnessUnmarked, ShareAskedLeftUnmarkedAtTheFloor)
 {
     Design d;
     d.plan = Plan::reference;
@@ -241,7 +241,7 @@ TEST(MisspecUnmarked, ShareAskedLeftUnmarkedAtTheFloor)
 // Misplaced marks: among target readings whose target value is the highest
 // (X > Z) the share marked away is the chance asked, the same for low and
 // high ratings; a target below some non-target site is always marked away.
-TEST(MisspecMisplaced, MarksAwayIndependentOfTheRating)
+TEST(RobustnessMisplaced, MarksAwayIndependentOfTheRating)
 {
     Design d;
     d.readers = 2;
@@ -277,7 +277,7 @@ TEST(MisspecMisplaced, MarksAwayIndependentOfTheRating)
 // standard normals: P(Y <= 0) = 2^-n and P(Y <= 1) = Phi(1)^n, per reader
 // by its own n in the modality comparison (the second modality as the
 // algorithm reads, with 4).
-TEST(MisspecSites, HighestOfNStandardNormals)
+TEST(RobustnessSites, HighestOfNStandardNormals)
 {
     Design d;
     d.plan = Plan::modalities;
@@ -310,7 +310,7 @@ TEST(MisspecSites, HighestOfNStandardNormals)
 // each reader takes each of the readers' sites with the same chance.
 // Changing only the misplaced chance changes marks, never a rating; the same
 // seed draws the same study.
-TEST(MisspecDraws, FixedAlgorithmRandomReadersReproducibleStreams)
+TEST(RobustnessDraws, FixedAlgorithmRandomReadersReproducibleStreams)
 {
     Design d;
     d.readers = 4;
